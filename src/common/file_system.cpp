@@ -1,0 +1,122 @@
+#include "common/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace kolbi {
+namespace {
+
+FileSystem* g_current = nullptr;
+
+// Writes all bytes, retrying short writes and interruptions.
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+bool WriteWithFlags(const std::string& path, std::string_view bytes, int flags) {
+    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes);
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+}  // namespace
+
+std::optional<std::uint64_t> PosixFileSystem::FileLength(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool PosixFileSystem::PathExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool PosixFileSystem::IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::vector<std::string>> PosixFileSystem::ListFiles(const std::string& folder) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) return std::nullopt;
+    std::vector<std::string> names;
+    std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    while (const dirent* entry = ::readdir(dir.get())) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (::stat((prefix + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            names.push_back(std::move(name));
+        }
+    }
+    return names;
+}
+
+bool PosixFileSystem::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PosixFileSystem::CreateFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && IsFolder(path));
+}
+
+std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        content.reserve(static_cast<size_t>(st.st_size));
+    }
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        content.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return content;
+}
+
+bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {
+    return WriteWithFlags(path, bytes, O_TRUNC);
+}
+
+bool PosixFileSystem::AppendFile(const std::string& path, std::string_view bytes) {
+    return WriteWithFlags(path, bytes, O_APPEND);
+}
+
+FileSystem& Fs() {
+    static PosixFileSystem posix;
+    return g_current ? *g_current : posix;
+}
+
+ScopedFileSystem::ScopedFileSystem(FileSystem& fs) : previous_(g_current) { g_current = &fs; }
+
+ScopedFileSystem::~ScopedFileSystem() { g_current = previous_; }
+
+}  // namespace kolbi

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kolbi {
+
+// The only door to the file system. Production code goes through Fs(); tests
+// install a FileSystemWrapper that forwards to the real one and makes chosen
+// calls fail, which is how "a file that cannot be deleted" is tested as root.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Length of a regular file, or nothing when it cannot be read.
+    virtual std::optional<std::uint64_t> FileLength(const std::string& path) = 0;
+    // True when the attributes of the path (file or folder) can be read.
+    virtual bool PathExists(const std::string& path) = 0;
+    virtual bool IsFolder(const std::string& path) = 0;
+    // Names (not paths) of the regular files in a folder, in no particular
+    // order; nothing when the folder cannot be listed.
+    virtual std::optional<std::vector<std::string>> ListFiles(const std::string& folder) = 0;
+    virtual bool Remove(const std::string& path) = 0;
+    virtual bool Rename(const std::string& from, const std::string& to) = 0;
+    virtual bool CreateFolder(const std::string& path) = 0;
+    // Whole content as bytes, or nothing when the file cannot be read.
+    virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // Replaces the file's content (creating it); false when it cannot be written.
+    virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
+    // Appends to the file (creating it); false when it cannot be written.
+    virtual bool AppendFile(const std::string& path, std::string_view bytes) = 0;
+};
+
+// POSIX implementation.
+class PosixFileSystem : public FileSystem {
+public:
+    std::optional<std::uint64_t> FileLength(const std::string& path) override;
+    bool PathExists(const std::string& path) override;
+    bool IsFolder(const std::string& path) override;
+    std::optional<std::vector<std::string>> ListFiles(const std::string& folder) override;
+    bool Remove(const std::string& path) override;
+    bool Rename(const std::string& from, const std::string& to) override;
+    bool CreateFolder(const std::string& path) override;
+    std::optional<std::string> ReadFile(const std::string& path) override;
+    bool WriteFile(const std::string& path, std::string_view bytes) override;
+    bool AppendFile(const std::string& path, std::string_view bytes) override;
+};
+
+// Forwards every call to another file system; override what a test must change.
+class FileSystemWrapper : public FileSystem {
+public:
+    explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
+
+    std::optional<std::uint64_t> FileLength(const std::string& path) override {
+        return target_.FileLength(path);
+    }
+    bool PathExists(const std::string& path) override { return target_.PathExists(path); }
+    bool IsFolder(const std::string& path) override { return target_.IsFolder(path); }
+    std::optional<std::vector<std::string>> ListFiles(const std::string& folder) override {
+        return target_.ListFiles(folder);
+    }
+    bool Remove(const std::string& path) override { return target_.Remove(path); }
+    bool Rename(const std::string& from, const std::string& to) override {
+        return target_.Rename(from, to);
+    }
+    bool CreateFolder(const std::string& path) override { return target_.CreateFolder(path); }
+    std::optional<std::string> ReadFile(const std::string& path) override {
+        return target_.ReadFile(path);
+    }
+    bool WriteFile(const std::string& path, std::string_view bytes) override {
+        return target_.WriteFile(path, bytes);
+    }
+    bool AppendFile(const std::string& path, std::string_view bytes) override {
+        return target_.AppendFile(path, bytes);
+    }
+
+protected:
+    FileSystem& target() { return target_; }
+
+private:
+    FileSystem& target_;
+};
+
+// The file system in use: the POSIX one unless a test installed another.
+FileSystem& Fs();
+
+// Installs a file system for the lifetime of the object (tests).
+class ScopedFileSystem {
+public:
+    explicit ScopedFileSystem(FileSystem& fs);
+    ~ScopedFileSystem();
+    ScopedFileSystem(const ScopedFileSystem&) = delete;
+    ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+private:
+    FileSystem* previous_;
+};
+
+}  // namespace kolbi

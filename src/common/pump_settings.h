@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+namespace kolbi {
+
+// The process-wide settings record, filled from KolbiPumps.ini at every start
+// of processing. Strings hold the file's bytes as they were read (no trimming).
+struct PumpSettings {
+    std::string DsnEntry;
+    std::string SQLSERVER;
+    std::string SQLUser;
+    std::string SQLPass;
+    std::string Database;
+    std::string SqlDateFormat;
+    std::string Refresh;
+    std::string incomingFilesPath;
+    std::string AppFolder;       // the program's folder, ending in "/"
+    std::string IniFile;         // AppFolder + "KolbiPumps.ini"
+    std::string IncomingFolder;  // incomingFilesPath ending in "/"
+    bool LogErrors = false;
+};
+
+// The one settings record of the process.
+PumpSettings& Settings();
+
+}  // namespace kolbi
