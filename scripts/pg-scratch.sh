@@ -7,8 +7,10 @@
 #
 # The cluster listens on a Unix socket in DIR only (no TCP), trusts its own
 # socket, and has:
-#   database kolbi_test with the extension citext,
-#   role kolbi (owner, no password) and role kolbi_pw (password "secret").
+#   database kolbi_template with the extension citext, from which tests make
+#     their own databases (nobody connects to it, so it can be copied),
+#   database kolbi_test, a copy of it,
+#   role kolbi (owner, may create databases) and role kolbi_pw (password "secret").
 # DIR/odbc.ini holds the data sources the tests use:
 #   kolbi_pg        the test database
 #   kolbi_pg_badpw  the same database as kolbi_pw with a wrong password
@@ -84,13 +86,14 @@ EOF
     if ! "${psql[@]}" -d postgres -tAc "SELECT 1 FROM pg_database WHERE datname='kolbi_test'" |
             grep -q 1; then
         "${psql[@]}" -d postgres <<'EOF'
-CREATE ROLE kolbi LOGIN;
+CREATE ROLE kolbi LOGIN CREATEDB;
 CREATE ROLE kolbi_pw LOGIN PASSWORD 'secret';
-CREATE DATABASE kolbi_test OWNER kolbi;
+CREATE DATABASE kolbi_template OWNER kolbi;
 EOF
-        # citext needs a superuser to install; the schema script then finds it there.
-        "${psql[@]}" -d kolbi_test -c "CREATE EXTENSION citext" \
-            -c "GRANT ALL ON SCHEMA public TO kolbi_pw"
+        # citext needs a superuser to install; copies of the template have it.
+        "${psql[@]}" -d kolbi_template -c "CREATE EXTENSION citext" \
+            -c "ALTER SCHEMA public OWNER TO kolbi" -c "GRANT ALL ON SCHEMA public TO kolbi_pw"
+        "${psql[@]}" -d postgres -c "CREATE DATABASE kolbi_test TEMPLATE kolbi_template OWNER kolbi"
     fi
     local driver=${KOLBI_PG_ODBC_DRIVER:-PostgreSQL Unicode}
     cat >"$dir/odbc.ini" <<EOF

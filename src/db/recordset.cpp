@@ -245,7 +245,7 @@ Field Recordset::Fields(std::string_view name) const {
              "Either BOF or EOF is True, or the current record has been deleted; reading field " +
                  std::string(name) + " requires a current record");
     }
-    return Field(result_.columns[column].name, rows_[position_].values[column], source_.Text());
+    return Field(std::string(name), rows_[position_].values[column], source_.Text());
 }
 
 void Recordset::SetField(std::string_view name, const Value& value) {
@@ -432,10 +432,25 @@ void Recordset::Update() {
     }
     Row& row = rows_[position_];
     if (row.deleted) return;
-    if (row.is_new) {
-        Insert(row);
-    } else if (editing_) {
-        UpdateRow(row);
+    try {
+        if (row.is_new) {
+            Insert(row);
+        } else if (editing_) {
+            UpdateRow(row);
+        }
+    } catch (...) {
+        // The writes that could not be saved are dropped, so that the
+        // procedure's next steps (a move, the next field) are not held up by
+        // the same failure again and again.
+        if (row.is_new) {
+            rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(position_));
+            position_ = rows_.size();
+        } else {
+            row.values = row.original;
+            row.written.assign(row.values.size(), false);
+        }
+        editing_ = false;
+        throw;
     }
     row.original = row.values;
     row.written.assign(row.values.size(), false);
@@ -471,7 +486,6 @@ void Recordset::Delete() {
 
 void Recordset::Requery() {
     RequireOpen("Requery");
-    SaveIfEditing();
     Load();
 }
 

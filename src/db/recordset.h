@@ -72,7 +72,8 @@ class Recordset {
     void MoveFirst();
     void MoveLast();
 
-    // The field of the current row whose name matches without regard to case.
+    // The field of the current row whose name matches without regard to
+    // case; it carries the name as asked for, for error messages.
     Field Fields(std::string_view name) const;
     // Writes a field of the current row (or of the row begun by AddNew); the
     // database sees it at Update.
@@ -82,12 +83,13 @@ class Recordset {
     // Saves the current row: INSERT for a row begun by AddNew, UPDATE of the
     // written fields otherwise; nothing when nothing was written. A new row
     // whose table assigns its key is saved, but its key is only known after
-    // Requery.
+    // Requery. When the save fails its writes are dropped (a new row goes
+    // away), so later steps are not held up by the same failure.
     void Update();
     // Deletes the current row from the table at once; it stays current until
     // the next move and a following Update does nothing.
     void Delete();
-    // Runs the SELECT again (saving unsaved writes first) and stands on the first row.
+    // Runs the SELECT again and stands on the first row; unsaved writes are dropped.
     void Requery();
     // Closes; unsaved writes are dropped.
     void Close();
