@@ -191,6 +191,8 @@ struct Connection::Impl {
     SQLUSMALLINT identifier_case = SQL_IC_MIXED;
     bool reuse = true;
     std::int64_t prepared = 0;
+    SQLHSTMT schema_version_stmt = SQL_NULL_HSTMT;
+    std::int64_t schema_version = -1;
 
     // Prepared statements by Sent() text, most recently used first.
     std::list<Statement> statements;
@@ -250,6 +252,81 @@ struct Connection::Impl {
         statements.push_front({stmt, sql.Sent()});
         by_text[sql.Sent()] = statements.begin();
         return stmt;
+    }
+
+    void Forget(const SqlText& sql) {
+        auto found = by_text.find(sql.Sent());
+        if (found == by_text.end()) return;
+        SQLFreeHandle(SQL_HANDLE_STMT, found->second->handle);
+        statements.erase(found->second);
+        by_text.erase(found);
+    }
+
+    // SQLite's driver describes a prepared statement's columns once, when it
+    // is prepared; after another program changed the table, "SELECT *" would
+    // be read with the old columns. The schema's version number says when to
+    // prepare afresh, for about the price of one more step in the database.
+    void ForgetStatementsIfSqliteSchemaChanged() {
+        if (dbms != Dbms::kSqlite) return;
+        static const std::string pragma = "PRAGMA schema_version";
+        if (schema_version_stmt == SQL_NULL_HSTMT) {
+            schema_version_stmt = NewStatement(pragma);
+            CheckStmt(SQLPrepare(schema_version_stmt, Chars(pragma),
+                                 static_cast<SQLINTEGER>(pragma.size())),
+                      schema_version_stmt, [&] { return "Cannot prepare " + pragma; });
+        }
+        SQLHSTMT stmt = schema_version_stmt;
+        std::optional<std::string> text;
+        try {
+            CheckStmt(SQLExecute(stmt), stmt, [&] { return "Cannot run " + pragma; });
+            if (CheckStmt(SQLFetch(stmt), stmt, [&] { return "Cannot run " + pragma; }) !=
+                SQL_NO_DATA) {
+                text = ReadColumn(stmt, 1, "schema_version", pragma);
+            }
+        } catch (...) {
+            SQLFreeStmt(stmt, SQL_CLOSE);
+            throw;
+        }
+        SQLFreeStmt(stmt, SQL_CLOSE);
+        std::int64_t version = -1;
+        if (text) ParseInteger(*text, version);
+        if (version != schema_version && schema_version != -1) {
+            FreeStatements();
+            // SQLite reloads the changed schema on the first statement that
+            // reads a table, not on the pragma; until then new statements
+            // would still be described with the old columns.
+            static const std::string touch = "SELECT 1 FROM sqlite_master LIMIT 1";
+            SQLHSTMT reload = NewStatement(touch);
+            try {
+                CheckStmt(
+                    SQLExecDirect(reload, Chars(touch), static_cast<SQLINTEGER>(touch.size())),
+                    reload, [&] { return "Cannot run " + touch; });
+            } catch (const RuntimeError&) {
+                // Whatever failed here fails again, and better named, in the statement itself.
+            }
+            SQLFreeHandle(SQL_HANDLE_STMT, reload);
+        }
+        schema_version = version;
+    }
+
+    template <class Consume>
+    void RunPrepared(const SqlText& sql, std::list<ParameterBuffer>& buffers, Consume& consume) {
+        ForgetStatementsIfSqliteSchemaChanged();
+        SQLHSTMT stmt = Prepared(sql);
+        // A statement that failed before may still hold a cursor or bindings.
+        SQLFreeStmt(stmt, SQL_CLOSE);
+        SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+        try {
+            Bind(stmt, sql, buffers);
+            CheckStmt(SQLExecute(stmt), stmt, [&] { return "Cannot run " + sql.Text(); });
+            consume(stmt);
+        } catch (...) {
+            SQLFreeStmt(stmt, SQL_CLOSE);
+            SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+            throw;
+        }
+        SQLFreeStmt(stmt, SQL_CLOSE);
+        SQLFreeStmt(stmt, SQL_RESET_PARAMS);
     }
 
     void Bind(SQLHSTMT stmt, const SqlText& sql, std::list<ParameterBuffer>& buffers) {
@@ -329,21 +406,16 @@ struct Connection::Impl {
         if (!open) ThrowNotOpen(sql.Text());
         std::list<ParameterBuffer> buffers;
         if (reuse && !direct) {
-            SQLHSTMT stmt = Prepared(sql);
-            // A statement that failed before may still hold a cursor or bindings.
-            SQLFreeStmt(stmt, SQL_CLOSE);
-            SQLFreeStmt(stmt, SQL_RESET_PARAMS);
             try {
-                Bind(stmt, sql, buffers);
-                CheckStmt(SQLExecute(stmt), stmt, [&] { return "Cannot run " + sql.Text(); });
-                consume(stmt);
-            } catch (...) {
-                SQLFreeStmt(stmt, SQL_CLOSE);
-                SQLFreeStmt(stmt, SQL_RESET_PARAMS);
-                throw;
+                RunPrepared(sql, buffers, consume);
+            } catch (const RuntimeError& e) {
+                // PostgreSQL refuses a prepared statement whose table changed
+                // shape since it was prepared; prepared afresh it runs.
+                if (e.sqlstate() != "0A000") throw;
+                Forget(sql);
+                buffers.clear();
+                RunPrepared(sql, buffers, consume);
             }
-            SQLFreeStmt(stmt, SQL_CLOSE);
-            SQLFreeStmt(stmt, SQL_RESET_PARAMS);
             return;
         }
         SQLHSTMT stmt = NewStatement(sql.Text());
@@ -522,6 +594,11 @@ void Connection::Open() {
 void Connection::Close() {
     Impl& d = *impl_;
     d.FreeStatements();
+    if (d.schema_version_stmt != SQL_NULL_HSTMT) {
+        SQLFreeHandle(SQL_HANDLE_STMT, d.schema_version_stmt);
+        d.schema_version_stmt = SQL_NULL_HSTMT;
+    }
+    d.schema_version = -1;
     d.primary_keys.clear();
     d.row_identifiers.clear();
     if (d.dbc != SQL_NULL_HDBC) {
@@ -543,9 +620,14 @@ const std::string& Connection::DbmsName() const { return impl_->dbms_name; }
 
 Dbms Connection::dbms() const { return impl_->dbms; }
 
-ResultSet Connection::Query(const SqlText& sql) {
+ResultSet Connection::Query(const SqlText& sql) { return QueryImpl(sql, false); }
+
+ResultSet Connection::QueryDirect(const SqlText& sql) { return QueryImpl(sql, true); }
+
+ResultSet Connection::QueryImpl(const SqlText& sql, bool direct) {
     ResultSet result;
-    impl_->Run(sql, [&](SQLHSTMT stmt) {
+    auto read_all = [&](SQLHSTMT stmt) {
+        result = ResultSet();
         result.columns = impl_->Describe(stmt, sql);
         const auto count = static_cast<SQLUSMALLINT>(result.columns.size());
         while (impl_->CheckStmt(SQLFetch(stmt), stmt, [&] {
@@ -561,7 +643,8 @@ ResultSet Connection::Query(const SqlText& sql) {
                          : Value());
             }
         }
-    });
+    };
+    impl_->Run(sql, read_all, direct);
     return result;
 }
 

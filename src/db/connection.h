@@ -61,6 +61,10 @@ class Connection {
 
     // Runs a statement that returns rows and reads all of them.
     ResultSet Query(const SqlText& sql);
+    // The same without preparing: for statements run once, whose answer must
+    // reflect the tables as they are now (a driver may keep the columns a
+    // prepared statement had when it was prepared).
+    ResultSet QueryDirect(const SqlText& sql);
     // Runs a statement that returns no rows; the number of rows it changed, or
     // -1 when the driver cannot tell.
     std::int64_t Execute(const SqlText& sql);
@@ -86,6 +90,8 @@ class Connection {
     std::int64_t PreparedCount() const;
 
   private:
+    ResultSet QueryImpl(const SqlText& sql, bool direct);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

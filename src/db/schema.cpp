@@ -161,7 +161,7 @@ std::vector<std::string> ExistingPumpTables(Connection& connection) {
     std::vector<std::string> existing;
     for (const PumpTable& table : PumpTables()) {
         try {
-            connection.Query(SqlText("SELECT * FROM " + table.name + " WHERE 1 = 0"));
+            connection.QueryDirect(SqlText("SELECT * FROM " + table.name + " WHERE 1 = 0"));
             existing.push_back(table.name);
         } catch (const RuntimeError&) {
             // Missing (or unreadable, which the check reports in detail).
@@ -175,7 +175,8 @@ std::vector<std::string> CheckSchema(Connection& connection) {
     for (const PumpTable& table : PumpTables()) {
         ResultSet result;
         try {
-            result = connection.Query(SqlText("SELECT * FROM " + table.name + " WHERE 1 = 0"));
+            result =
+                connection.QueryDirect(SqlText("SELECT * FROM " + table.name + " WHERE 1 = 0"));
         } catch (const RuntimeError& e) {
             problems.push_back("table " + table.name +
                                " is missing or cannot be read: " + e.description());
@@ -189,7 +190,7 @@ std::vector<std::string> CheckSchema(Connection& connection) {
         }
     }
     try {
-        ResultSet now = connection.Query(SqlText("SELECT Getdate()"));
+        ResultSet now = connection.QueryDirect(SqlText("SELECT Getdate()"));
         if (now.rows.size() != 1 || now.rows[0].empty() || now.rows[0][0].IsNull()) {
             problems.push_back("Getdate() gives no date");
         }

@@ -357,6 +357,20 @@ TEST_P(RecordsetTest, EachStatementShapeIsPreparedOnce) {
     EXPECT_EQ(connection_->PreparedCount() - before, 1);
 }
 
+// An operator may change a table while the pump holds its statements prepared.
+TEST_P(RecordsetTest, APreparedStatementSurvivesAChangeOfItsTable) {
+    db_->Run("INSERT INTO Transactions VALUES ('u', 'p')");
+    Recordset rs;
+    rs.Open(*connection_, SqlText("SELECT * from Transactions"));
+    rs.Close();
+    db_->Run("ALTER TABLE Transactions ADD SIComment VARCHAR(20)");
+    rs.Open(*connection_, SqlText("SELECT * from Transactions"));
+    EXPECT_EQ(rs.Fields("SIPoste").AsText(), "p");
+    rs.SetField("SIPoste", Value::Text("q"));
+    rs.Update();
+    EXPECT_EQ(db_->Rows("SELECT SIPoste FROM Transactions"), std::vector<std::string>{"q"});
+}
+
 TEST_P(RecordsetTest, ErrorsCarryTheirNumberAndNameTheSqlText) {
     // An unknown column: a command error, not the end of the program.
     RuntimeError bad_column = ErrorOf([&] {

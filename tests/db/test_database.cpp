@@ -28,11 +28,16 @@ const std::string& OwnOdbcIni() {
     return path;
 }
 
-// The attributes of the scratch server's data source, read from the odbc.ini
-// the test script exported before this process pointed ODBCINI elsewhere.
+// The odbc.ini the test script exported, before this process points ODBCINI
+// at its own file.
+const std::string& ScriptOdbcIni() {
+    static const std::string path = Env("ODBCINI");
+    return path;
+}
+
 const std::map<std::string, std::string>& ScratchServer() {
     static const std::map<std::string, std::string> attributes =
-        ReadDataSource(Env("ODBCINI"), Env("KOLBI_TEST_PG_DSN"));
+        ReadDataSource(ScriptOdbcIni(), Env("KOLBI_TEST_PG_DSN"));
     return attributes;
 }
 
@@ -62,8 +67,12 @@ std::string PostgreSqlUnavailable() {
     return "";
 }
 
+std::map<std::string, std::string> ScratchDataSource(const std::string& dsn) {
+    return ReadDataSource(ScriptOdbcIni(), dsn);
+}
+
 void AddDataSource(const std::string& dsn, const std::map<std::string, std::string>& attributes) {
-    ScratchServer();  // read before ODBCINI moves
+    ScriptOdbcIni();  // noted before ODBCINI moves
     const std::string& ini = OwnOdbcIni();
     if (!WriteDataSource(ini, dsn, attributes)) throw std::runtime_error("cannot write " + ini);
     ::setenv("ODBCINI", ini.c_str(), 1);

@@ -21,6 +21,10 @@ std::string BackendName(Backend backend);
 std::string PostgreSqlUnavailable();
 bool PostgreSqlSwitchedOff();
 
+// A data source of the scratch server's odbc.ini (kolbi_pg_down,
+// kolbi_pg_badpw...), empty when there is none.
+std::map<std::string, std::string> ScratchDataSource(const std::string& dsn);
+
 // Adds (or replaces) a data source in this test process's own odbc.ini,
 // which ODBCINI points to from the first call on. Each test process has its
 // own file, so tests running side by side do not meet.
