@@ -16,4 +16,14 @@ fi
 
 cmake -S . -B "$build_dir" "${options[@]}"
 cmake --build "$build_dir" -j "$(nproc)"
+
+# The database tests run against a real PostgreSQL as well as SQLite: a
+# throwaway cluster in a temporary folder, on a Unix socket only, stopped and
+# removed on exit. Without it the PostgreSQL tests fail; KOLBI_TEST_PG=off
+# leaves them out, for quick local runs only.
+if [ "${KOLBI_TEST_PG:-}" != off ]; then
+    pg_dir=$(mktemp -d /tmp/kolbi-pg.XXXXXX)
+    trap 'scripts/pg-scratch.sh stop "$pg_dir" || true; rm -rf "$pg_dir"' EXIT
+    eval "$(scripts/pg-scratch.sh start "$pg_dir")"
+fi
 ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)"

@@ -128,14 +128,14 @@ TEST_F(DBConnectFailureTest, AMissingDataSource) {
 
 TEST_F(DBConnectFailureTest, TheDriverFormNamesTheServerButNotThePassword) {
     Settings().DsnEntry = "  ";
-    Settings().SQLSERVER = "srv01";
+    Settings().SQLSERVER = "127.0.0.1";
     Settings().Database = "Kolbi";
     Settings().SQLUser = "pump";
     Settings().SQLPass = "s3cret";
     std::vector<std::string> errors = EndsTheProgram();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(
-        Contains(errors[0], "Driver={SQL Server};Server=srv01;Database=Kolbi;Uid=pump;Pwd=***"))
+        Contains(errors[0], "Driver={SQL Server};Server=127.0.0.1;Database=Kolbi;Uid=pump;Pwd=***"))
         << errors[0];
     EXPECT_FALSE(Contains(errors[0], "s3cret"));
 }

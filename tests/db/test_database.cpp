@@ -78,7 +78,7 @@ void AddDataSource(const std::string& dsn, const std::map<std::string, std::stri
     ::setenv("ODBCINI", ini.c_str(), 1);
 }
 
-TestDatabase::TestDatabase(Backend backend)
+TestDatabase::TestDatabase(Backend backend, bool with_schema)
     : backend_(backend), connection_(std::make_unique<Connection>()) {
     if (backend == Backend::kSqlite) {
         dsn_ = UniqueName("kolbi_sqlite_");
@@ -106,7 +106,7 @@ TestDatabase::TestDatabase(Backend backend)
     }
     connection_->SetConnectionString("DSN=" + dsn_);
     connection_->Open();
-    ApplySchema(*connection_);
+    if (with_schema) ApplySchema(*connection_);
 }
 
 TestDatabase::~TestDatabase() {

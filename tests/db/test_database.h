@@ -35,7 +35,8 @@ void AddDataSource(const std::string& dsn, const std::map<std::string, std::stri
 // copied from the scratch server's template. Dropped on destruction.
 class TestDatabase {
   public:
-    explicit TestDatabase(Backend backend);
+    // with_schema false leaves the database empty.
+    explicit TestDatabase(Backend backend, bool with_schema = true);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
