@@ -11,6 +11,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     build_dir=build-asan
     options=(-DCMAKE_BUILD_TYPE=Debug -DKOLBI_WERROR=ON -DKOLBI_SANITIZE=ON -DKOLBI_BENCHMARKS=OFF)
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 

@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 // clang-format on
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cctype>
@@ -79,6 +80,15 @@ SQLRETURN Checked(SQLRETURN rc, SQLSMALLINT handle_type, SQLHANDLE handle, Dbms 
     }
     throw RuntimeError(ErrorNumberFor(d.sqlstate, d.native, dbms), description, "ODBC", d.sqlstate,
                        d.native);
+}
+
+// Drivers (SQLite's among them) load the driver manager's installer library
+// to read their data source and unload it when the connection goes; each
+// unload loses the library's cache of odbc.ini entries, a small leak per
+// connection. Held resident once, it is loaded and read once.
+void KeepInstallerLibraryLoaded() {
+    static void* const handle = ::dlopen("libodbcinst.so.2", RTLD_NOW | RTLD_NODELETE);
+    (void)handle;  // without it, drivers load it themselves as before
 }
 
 SQLCHAR* Chars(const std::string& text) {
@@ -561,6 +571,7 @@ void Connection::Open() {
                                e.native_code());
         }
     };
+    KeepInstallerLibraryLoaded();
     refused(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &d.env), SQL_HANDLE_ENV, d.env);
     refused(
         SQLSetEnvAttr(d.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),

@@ -1,7 +1,8 @@
 #include "db/connection_string.h"
 
-#include <cctype>
 #include <string_view>
+
+#include "db/ascii.h"
 
 namespace kolbi {
 namespace {
@@ -9,17 +10,6 @@ namespace {
 constexpr std::string_view kProviderPrefix = "Provider=MSDASQL.1;Extended Properties='";
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/file_system.h"
+#include "db/ascii.h"
 
 namespace kolbi {
 namespace {
@@ -19,17 +20,6 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::vector<std::string> Lines(const std::string& text) {

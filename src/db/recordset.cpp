@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "common/runtime_error.h"
+#include "db/ascii.h"
 #include "db/db_connect.h"
 #include "db/db_error.h"
 
@@ -15,8 +16,6 @@ std::string Lower(std::string_view text) {
     for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
 
 // Adds "in field X of <sql>" to a conversion error of a field.
 template <class Convert>

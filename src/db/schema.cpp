@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "common/runtime_error.h"
+#include "db/ascii.h"
 
 namespace kolbi {
 
@@ -11,13 +12,6 @@ namespace kolbi {
 std::string_view SchemaScriptText(std::string_view name);
 
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 bool IsGoLine(std::string_view line) {
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) {

@@ -27,10 +27,7 @@ const std::string kScript = KOLBI_SOURCE_DIR "/scripts/pg-scratch.sh";
 class ConnectionLostTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (testing::PostgreSqlSwitchedOff())
-            GTEST_SKIP() << "PostgreSQL left out (KOLBI_TEST_PG=off)";
-        std::string why = testing::PostgreSqlUnavailable();
-        if (!why.empty()) FAIL() << why;
+        KOLBI_REQUIRE_POSTGRESQL();
         dir_ = cluster_.path();
         dir_.pop_back();  // no trailing "/" in a socket folder
         ASSERT_EQ(Shell("start"), 0) << "cannot start a PostgreSQL cluster in " << dir_;

@@ -149,9 +149,7 @@ TEST_F(DBConnectFailureTest, WithLoggingOffTheProgramStillEnds) {
 
 // A server that is not there and a password it refuses, for real.
 TEST_F(DBConnectFailureTest, AServerThatIsDownOrRefusesTheLogin) {
-    if (testing::PostgreSqlSwitchedOff()) GTEST_SKIP() << "PostgreSQL left out (KOLBI_TEST_PG=off)";
-    std::string why = testing::PostgreSqlUnavailable();
-    if (!why.empty()) FAIL() << why;
+    KOLBI_REQUIRE_POSTGRESQL();
     struct Case {
         std::string dsn;
         std::string reason;

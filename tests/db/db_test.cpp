@@ -14,11 +14,7 @@ std::string BackendTestName(const ::testing::TestParamInfo<Backend>& param_info)
 }
 
 void DbTest::SetUp() {
-    if (GetParam() == Backend::kPostgreSql) {
-        if (PostgreSqlSwitchedOff()) GTEST_SKIP() << "PostgreSQL left out (KOLBI_TEST_PG=off)";
-        std::string why = PostgreSqlUnavailable();
-        if (!why.empty()) FAIL() << why;
-    }
+    if (GetParam() == Backend::kPostgreSql) KOLBI_REQUIRE_POSTGRESQL();
     db_ = std::make_unique<TestDatabase>(GetParam());
     SetAppFolderForTesting(app_.path(), "pump");
     Settings() = PumpSettings{};

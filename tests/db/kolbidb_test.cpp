@@ -112,9 +112,7 @@ TEST(KolbidbTest, CommandLineMistakesAndUnknownDataSources) {
 }
 
 TEST(KolbidbTest, CreatesTheTablesOnAPostgreSqlDataSourceOnce) {
-    if (testing::PostgreSqlSwitchedOff()) GTEST_SKIP() << "PostgreSQL left out (KOLBI_TEST_PG=off)";
-    std::string why = testing::PostgreSqlUnavailable();
-    if (!why.empty()) FAIL() << why;
+    KOLBI_REQUIRE_POSTGRESQL();
     testing::TestDatabase empty(testing::Backend::kPostgreSql, false);
     const std::string ini = UserOdbcIniPath();  // the test process's own file
     Outcome missing = Kolbidb("check --dsn " + empty.dsn(), ini);

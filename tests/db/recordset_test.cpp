@@ -418,9 +418,7 @@ KOLBI_ON_BOTH_DATABASES(RecordsetTest);
 // SQLite stores any text in any column; PostgreSQL refuses, and the refusal
 // is the conversion failure the error log switches its date format on.
 TEST(PostgreSqlRecordsetTest, AValueTheColumnCannotHoldIsAConversionFailure) {
-    if (testing::PostgreSqlSwitchedOff()) GTEST_SKIP() << "PostgreSQL left out (KOLBI_TEST_PG=off)";
-    std::string why = testing::PostgreSqlUnavailable();
-    if (!why.empty()) FAIL() << why;
+    KOLBI_REQUIRE_POSTGRESQL();
     testing::TestDatabase db(Backend::kPostgreSql);
     Recordset rs;
     rs.Open(db.connection(), SqlText("SELECT * From Postes"));

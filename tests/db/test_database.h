@@ -21,6 +21,17 @@ std::string BackendName(Backend backend);
 std::string PostgreSqlUnavailable();
 bool PostgreSqlSwitchedOff();
 
+// At the top of a test that needs the scratch PostgreSQL: skips it when
+// KOLBI_TEST_PG=off, fails it (saying how to run it) when there is none.
+#define KOLBI_REQUIRE_POSTGRESQL()                                                      \
+    do {                                                                                \
+        if (::kolbi::testing::PostgreSqlSwitchedOff()) {                                \
+            GTEST_SKIP() << "PostgreSQL left out (KOLBI_TEST_PG=off)";                  \
+        }                                                                               \
+        const std::string kolbi_pg_missing = ::kolbi::testing::PostgreSqlUnavailable(); \
+        if (!kolbi_pg_missing.empty()) FAIL() << kolbi_pg_missing;                      \
+    } while (false)
+
 // A data source of the scratch server's odbc.ini (kolbi_pg_down,
 // kolbi_pg_badpw...), empty when there is none.
 std::map<std::string, std::string> ScratchDataSource(const std::string& dsn);
