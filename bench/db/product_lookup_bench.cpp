@@ -58,8 +58,10 @@ void ProductLookup(benchmark::State& state, testing::Backend backend, bool reuse
 
 void Register(testing::Backend backend) {
     const std::string name = "ProductLookup/" + testing::BackendName(backend);
-    benchmark::RegisterBenchmark((name + "/prepared").c_str(), ProductLookup, backend, true);
-    benchmark::RegisterBenchmark((name + "/unprepared").c_str(), ProductLookup, backend, false);
+    benchmark::RegisterBenchmark((name + "/prepared").c_str(), ProductLookup, backend, true)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark((name + "/unprepared").c_str(), ProductLookup, backend, false)
+        ->UseRealTime();
 }
 
 }  // namespace
