@@ -101,21 +101,22 @@ struct BitSink {
     }
 };
 
-// Code in the low 56 bits, length in the top 8: one load per input byte.
-using CodeTable = std::array<std::uint64_t, 256>;
+// Codes and lengths apart, so that putting a code needs neither a mask nor a shift.
+struct CodeTable {
+    std::array<std::uint64_t, 256> code;
+    std::array<std::uint8_t, 256> length;
+};
 
 // Puts K codes between flushes; K * longest code <= 56 keeps the buffer within 64 bits.
 template <int K>
 void EncodeRun(const std::uint8_t* in, std::size_t n, const CodeTable& table, BitSink& sink) {
-    constexpr std::uint64_t kCodeMask = (std::uint64_t{1} << 56) - 1;
     std::uint8_t* out = sink.out;
     std::uint64_t bits = sink.bits;
     unsigned count = sink.count;
     std::size_t i = 0;
     auto put = [&](std::uint8_t byte) {
-        std::uint64_t e = table[byte];
-        bits |= (e & kCodeMask) << count;
-        count += static_cast<unsigned>(e >> 56);
+        bits |= table.code[byte] << count;
+        count += table.length[byte];
     };
     auto flush = [&] {
         Store64LE(out, bits);
@@ -141,7 +142,8 @@ void EncodeData(const std::uint8_t* in, std::size_t n, const CodeSet& codes, Bit
     CodeTable table{};
     unsigned longest = 1;
     for (int v = 0; v < 256; ++v) {
-        table[v] = codes[v].Bits | std::uint64_t{codes[v].Count} << 56;
+        table.code[v] = codes[v].Bits;
+        table.length[v] = codes[v].Count;
         longest = std::max<unsigned>(longest, codes[v].Count);
     }
     unsigned per_flush = std::min(4u, 56u / longest);
