@@ -46,7 +46,8 @@ class clsHuffman {
     // the buffer's size) by the bytes it decodes to. Never fails towards the caller: on
     // a damaged stream the result is the bytes decoded so far, or ByteArray unchanged
     // when there are none. Progress 89 then 100 on streams under 10,000 bytes; larger ones
-    // report the read position during decoding first. None for the stored form.
+    // report the read position during decoding first. None for the stored form. Lets
+    // pending host events run every 64 KiB of output, never per bit or byte.
     void DecodeByte(std::vector<std::uint8_t>& ByteArray, std::int32_t ByteLen);
 
     // Subscribes to Progress (an empty handler unsubscribes). A call in progress keeps

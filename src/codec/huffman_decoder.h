@@ -31,10 +31,12 @@ namespace kolbi::he3 {
 // The stored checksum is not compared: no caller has a use for a mismatch, and the
 // pump treats a returning decode as success; inspection tools compare it themselves.
 //
-// Yields to the host (LetPendingEventsRun) once per phase and once per 64 KiB of
-// output. Agents' decoders once yielded after every bit, which cost more than the
-// decoding itself; the host only needs to stay responsive, and 64 KiB decode in well
-// under a millisecond. Any nested call a yield lets run shares no state with this one.
+// Yields to the host (LetPendingEventsRun) after reading the code table, after building
+// the tree and after every 64 KiB of output. The decoder this one replaces yielded after
+// every data bit, which cost far more than the decoding itself; the host only needs to
+// stay responsive (service events, keys, screen), and 64 KiB take well under a
+// millisecond to decode. Any nested codec call a yield lets run shares no state with
+// this one.
 void DecodeStream(std::vector<std::uint8_t>& buffer, std::size_t length,
                   ProgressReporter& progress);
 
