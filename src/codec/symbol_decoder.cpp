@@ -4,35 +4,63 @@
 
 namespace kolbi::he3 {
 
+namespace {
+
+struct ShortCode {
+    std::uint32_t bits;  // first bit in bit 0
+    std::uint8_t length;
+    std::uint8_t value;
+};
+
+}  // namespace
+
 SymbolDecoder::SymbolDecoder(const CodeTable& table, const DecodeTree& tree,
                              std::span<const std::uint8_t> stream)
     : tree_(tree), data_(stream.subspan(table.data_start)), tables_(std::make_unique<Tables>()) {
-    auto& single = tables_->single;
+    // The codes that fit the table, shortest first (a counting sort by length), so the
+    // loops below can stop at the first code that no longer fits.
+    std::array<unsigned, kTableBits + 2> start{};
+    for (int v = 0; v < 256; ++v) {
+        if (table.count[v] != 0 && table.count[v] <= kTableBits) ++start[table.count[v] + 1];
+    }
+    for (unsigned length = 1; length <= kTableBits; ++length) start[length + 1] += start[length];
+    const unsigned fitting = start[kTableBits + 1];
+    std::array<ShortCode, 256> codes;
     for (int v = 0; v < 256; ++v) {
         unsigned length = table.count[v];
         if (length == 0 || length > kTableBits) continue;
-        auto code = static_cast<std::size_t>(
+        auto bits = static_cast<std::uint32_t>(
             ReadBits(stream.data(), stream.size(), table.first_bit[v], length));
-        // Every index whose low bits spell the code; the tree has already made sure no
-        // two codes claim the same index.
-        for (std::size_t i = code; i < kTableSize; i += std::size_t{1} << length) {
-            single[i] = static_cast<std::uint16_t>(v | length << 8);
-        }
+        codes[start[length]++] = {bits, static_cast<std::uint8_t>(length),
+                                  static_cast<std::uint8_t>(v)};
     }
-    for (std::size_t index = 0; index < kTableSize; ++index) {
-        unsigned used = 0;
-        unsigned bytes = 0;
-        std::uint32_t values = 0;
-        // A further code counts only when it lies wholly inside the index's bits.
-        while (bytes < 3) {
-            std::uint16_t entry = single[index >> used];
-            unsigned length = entry >> 8;
-            if (length == 0 || used + length > kTableBits) break;
-            values |= std::uint32_t{static_cast<std::uint8_t>(entry)} << (8 * bytes);
-            used += length;
-            ++bytes;
+    const std::span<const ShortCode> sorted(codes.data(), fitting);
+    // Every index whose low bits spell a code gets it; the tree has made sure that no two
+    // codes claim the same index. Entries are filled by code rather than by index: one,
+    // two and three codes in a row each cover at most the whole table once, which keeps
+    // the set-up small next to decoding a single report.
+    auto fill = [](auto& entries, std::uint32_t prefix, unsigned length, auto entry) {
+        for (std::size_t i = prefix; i < kTableSize; i += std::size_t{1} << length)
+            entries[i] = entry;
+    };
+    auto& fast = tables_->fast;
+    for (const ShortCode& a : sorted) {
+        fill(tables_->single, a.bits, a.length,
+             static_cast<std::uint16_t>(a.value | a.length << 8));
+        fill(fast, a.bits, a.length, std::uint32_t{a.value} << 8 | 1u << 6 | a.length);
+        for (const ShortCode& b : sorted) {
+            unsigned ab = a.length + b.length;
+            if (ab > kTableBits) break;
+            std::uint32_t prefix_ab = a.bits | b.bits << a.length;
+            std::uint32_t values_ab = std::uint32_t{a.value} << 8 | std::uint32_t{b.value} << 16;
+            fill(fast, prefix_ab, ab, values_ab | 2u << 6 | ab);
+            for (const ShortCode& c : sorted) {
+                unsigned abc = ab + c.length;
+                if (abc > kTableBits) break;
+                fill(fast, prefix_ab | c.bits << ab, abc,
+                     values_ab | std::uint32_t{c.value} << 24 | 3u << 6 | abc);
+            }
         }
-        tables_->fast[index] = bytes == 0 ? 0 : values << 8 | bytes << 6 | used;
     }
 }
 
