@@ -11,7 +11,7 @@ namespace {
 
 // splitmix64: tiny, good enough, and fixed by its definition.
 class Rng {
-  public:
+public:
     explicit Rng(std::uint64_t seed) : state_(seed) {}
     std::uint64_t Next() {
         std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
@@ -27,13 +27,13 @@ class Rng {
         return items[Below(items.size())];
     }
 
-  private:
+private:
     std::uint64_t state_;
 };
 
 // Draws indexes 0..n-1 with weight 1 / (rank + 1)^exponent.
 class Zipf {
-  public:
+public:
     Zipf(std::size_t n, double exponent) : cumulative_(n) {
         double sum = 0;
         for (std::size_t k = 0; k < n; ++k)
@@ -45,7 +45,7 @@ class Zipf {
         return std::min<std::size_t>(it - cumulative_.begin(), cumulative_.size() - 1);
     }
 
-  private:
+private:
     std::vector<double> cumulative_;
 };
 

@@ -13,7 +13,7 @@ namespace kolbi {
 // input. The object keeps no data between calls, only the Progress subscription, so
 // calls on one object or several never affect each other, nested ones included.
 class clsHuffman {
-  public:
+public:
     // The Progress event: 0 to 100, raised synchronously on the calling thread.
     using ProgressEvent = kolbi::ProgressEvent;
 
@@ -54,7 +54,7 @@ class clsHuffman {
     // the handler it started with.
     void OnProgress(ProgressEvent handler) { Progress = std::move(handler); }
 
-  private:
+private:
     void DecodeFileAbsorbed(const std::string& SourceFile, const std::string& DestFile);
 
     ProgressEvent Progress;

@@ -31,7 +31,7 @@ std::optional<CodeTable> ReadCodeTable(std::span<const std::uint8_t> stream);
 // each code inserted from its first bit, a 0 bit leading to one child and a 1 bit to
 // the other.
 class DecodeTree {
-  public:
+public:
     // Inserts every code in ascending byte-value order. False when the codes are not a
     // prefix code (one code begins another, or two are equal) or the tree would need
     // more than 512 nodes; the tree is then unusable.
@@ -42,7 +42,7 @@ class DecodeTree {
     // The byte value at a leaf, -1 at an inner node.
     std::int16_t Value(int node) const { return value_[node]; }
 
-  private:
+private:
     bool AddCodeToTree(std::span<const std::uint8_t> stream, std::size_t first_bit, unsigned length,
                        std::uint8_t value);
 

@@ -22,7 +22,7 @@ constexpr std::size_t kChunk = 64 * 1024;
 // decoding ended: the byte that completes the output, or holds the bad bit, reports
 // nothing.
 class DataProgress {
-  public:
+public:
     DataProgress(ProgressReporter& progress, std::size_t data_start, std::size_t length)
         : progress_(progress),
           data_start_(data_start),
@@ -38,7 +38,7 @@ class DataProgress {
         }
     }
 
-  private:
+private:
     static constexpr std::size_t kStep = 10000;
     ProgressReporter& progress_;
     std::size_t data_start_;

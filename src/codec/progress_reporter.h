@@ -17,7 +17,7 @@ namespace he3 {
 // with halves going to the even neighbour, and a value equal to the last one
 // raised (0 at the start) raises nothing.
 class ProgressReporter {
-  public:
+public:
     explicit ProgressReporter(ProgressEvent handler) : handler_(std::move(handler)) {}
 
     // False when nobody listens: callers may then skip computing values at all.
@@ -38,7 +38,7 @@ class ProgressReporter {
     // Raises 100 unless the last value raised is already 100.
     void Finish();
 
-  private:
+private:
     ProgressEvent handler_;
     std::int16_t last_ = 0;
 };

@@ -19,7 +19,7 @@ namespace kolbi::he3 {
 // bits that lead nowhere (incomplete code tables) and the last bytes of the stream go
 // through a checked one-code-at-a-time path that walks the tree.
 class SymbolDecoder {
-  public:
+public:
     static constexpr unsigned kTableBits = 12;
 
     // The most bytes one round of the fast path writes, and how far past its output
@@ -51,7 +51,7 @@ class SymbolDecoder {
     // Decodes one byte at data bit `pos`, every read checked against the data's end.
     Outcome DecodeOne(std::size_t& pos, std::uint8_t& byte) const;
 
-  private:
+private:
     static constexpr std::size_t kTableSize = std::size_t{1} << kTableBits;
 
     // A fast entry: bits 0-3 the bits consumed, bits 6-7 how many bytes (0 = use

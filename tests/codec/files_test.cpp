@@ -18,7 +18,7 @@ using testing::TempFolder;
 const std::string kReport = "!Description!Product!1.2.3!\xA9 2019 Vendor Inc.!\r\n";
 
 class CodecFilesTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override { SetAppFolderForTesting(app_.path(), "kolbipump"); }
 
     std::string Compressed(const std::string& text) { return codec_.EncodeString(text); }

@@ -17,7 +17,7 @@ using testing::ToBytes;
 using Events = std::vector<int>;
 
 class ProgressTest : public ::testing::Test {
-  protected:
+protected:
     ProgressTest() {
         codec_.OnProgress([this](std::int16_t& procent) { events_.push_back(procent); });
     }

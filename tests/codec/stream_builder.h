@@ -16,7 +16,7 @@ inline Bytes ToBytes(const std::string& text) { return {text.begin(), text.end()
 // codec, so tests can craft streams the encoder never writes: long or incomplete
 // codes, tables that are not prefix codes, lying headers.
 class StreamBuilder {
-  public:
+public:
     // A table entry: a byte value and its code as a string of '0' and '1', first bit first.
     StreamBuilder& Code(std::uint8_t value, std::string bits) {
         entries_.emplace_back(value, std::move(bits));
@@ -71,7 +71,7 @@ class StreamBuilder {
         }
     }
 
-  private:
+private:
     std::vector<std::pair<std::uint8_t, std::string>> entries_;
     std::int64_t length_ = -1;
     int symbol_count_ = -1;
