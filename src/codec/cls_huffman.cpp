@@ -16,9 +16,6 @@
 namespace kolbi {
 namespace {
 
-// "Path/File access error": a file that exists but cannot be opened, read or written.
-constexpr std::int32_t kPathFileAccessError = 75;
-
 std::vector<std::uint8_t> ToBytes(std::string_view text) { return {text.begin(), text.end()}; }
 
 std::string_view AsText(const std::vector<std::uint8_t>& bytes) {
@@ -49,7 +46,7 @@ void clsHuffman::EncodeFile(const std::string& SourceFile, const std::string& De
     }
     std::optional<std::string> content = Fs().ReadFile(SourceFile);
     if (!content) {
-        throw RuntimeError(kPathFileAccessError, "Path/File access error: " + SourceFile,
+        throw RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " + SourceFile,
                            "clsHuffman.EncodeFile()");
     }
     if (content->size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
@@ -60,7 +57,7 @@ void clsHuffman::EncodeFile(const std::string& SourceFile, const std::string& De
     EncodeByte(buffer, static_cast<std::int32_t>(buffer.size()));
     if (FileExists(DestFile)) DeleteOrMoveToFailed(DestFile);
     if (!Fs().WriteFile(DestFile, AsText(buffer))) {
-        throw RuntimeError(kPathFileAccessError, "Path/File access error: " + DestFile,
+        throw RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " + DestFile,
                            "clsHuffman.EncodeFile()");
     }
 }
