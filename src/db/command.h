@@ -10,7 +10,7 @@ namespace kolbi {
 // A statement without result (INSERT, UPDATE, DELETE...) run once on a
 // connection, the shared one unless another is given.
 class Command {
-  public:
+public:
     Command();
     explicit Command(Connection& active_connection) : connection_(&active_connection) {}
 
@@ -18,7 +18,7 @@ class Command {
     // cannot tell). Failures are the connection's errors, naming sql.Text().
     std::int64_t Execute(const SqlText& sql);
 
-  private:
+private:
     Connection* connection_;
 };
 

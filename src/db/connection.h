@@ -35,7 +35,7 @@ struct ResultSet {
 // Statements are prepared once per Sent() text and kept for reuse while the
 // connection is open: the pump runs the same few shapes thousands of times.
 class Connection {
-  public:
+public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -89,7 +89,7 @@ class Connection {
     // Statements prepared since the connection was opened.
     std::int64_t PreparedCount() const;
 
-  private:
+private:
     ResultSet QueryImpl(const SqlText& sql, bool direct);
 
     struct Impl;

@@ -16,7 +16,7 @@ namespace kolbi {
 
 // One field of the current row, with what the error messages need to name it.
 class Field {
-  public:
+public:
     Field(std::string name, Value value, std::string source)
         : name_(std::move(name)), value_(std::move(value)), source_(std::move(source)) {}
 
@@ -33,7 +33,7 @@ class Field {
     std::int16_t AsInt16() const;
     double AsDouble() const;
 
-  private:
+private:
     std::string name_;
     Value value_;
     std::string source_;
@@ -49,7 +49,7 @@ class Field {
 // closed record set, 3705 on opening an open one, 3021 without a current row,
 // 3265 for an unknown field name, and the database's own errors (db_error.h).
 class Recordset {
-  public:
+public:
     Recordset() = default;
     ~Recordset();
     Recordset(const Recordset&) = delete;
@@ -97,7 +97,7 @@ class Recordset {
     // The number of rows read and not deleted.
     std::size_t RecordCount() const;
 
-  private:
+private:
     struct Row {
         std::vector<Value> values;
         std::vector<Value> original;

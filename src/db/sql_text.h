@@ -28,7 +28,7 @@ namespace kolbi {
 //
 // No value ever reaches Sent() unescaped.
 class SqlText {
-  public:
+public:
     // A bound parameter and, for a Null, the SQL type of its column (0: let
     // the value's own kind decide).
     struct Parameter {
@@ -64,7 +64,7 @@ class SqlText {
     const std::string& Sent() const { return sent_; }
     const std::vector<Parameter>& Params() const { return params_; }
 
-  private:
+private:
     SqlText& Bound(std::string shown, Value value, int sql_type = 0);
 
     std::string text_;

@@ -34,7 +34,7 @@ struct DateTimeValue {
 // system (workstation names taken from file names) are UTF-8 already and go
 // through Utf8 / AsUtf8 unchanged.
 class Value {
-  public:
+public:
     enum class Kind { kNull, kInteger, kDouble, kText, kDate, kDateTime };
 
     // Null.
@@ -79,7 +79,7 @@ class Value {
 
     bool operator==(const Value&) const = default;
 
-  private:
+private:
     using Data =
         std::variant<std::monostate, std::int64_t, double, std::string, DateValue, DateTimeValue>;
     explicit Value(Data data) : data_(std::move(data)) {}

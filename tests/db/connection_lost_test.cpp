@@ -25,7 +25,7 @@ namespace {
 const std::string kScript = KOLBI_SOURCE_DIR "/scripts/pg-scratch.sh";
 
 class ConnectionLostTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         KOLBI_REQUIRE_POSTGRESQL();
         dir_ = cluster_.path();

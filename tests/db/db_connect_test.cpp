@@ -18,7 +18,7 @@ using testing::Backend;
 using testing::DbTest;
 
 class DBConnectTest : public DbTest {
-  protected:
+protected:
     void TearDown() override {
         SetPendingEventsHandler(nullptr);
         DbTest::TearDown();
@@ -78,7 +78,7 @@ KOLBI_ON_BOTH_DATABASES(DBConnectTest);
 // The failing open: one log entry naming the procedure and what could not be
 // opened, DBConnected False, and the program's end with status 1.
 class DBConnectFailureTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         SetAppFolderForTesting(app_.path(), "pump");
         Settings() = PumpSettings{};

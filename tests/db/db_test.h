@@ -17,7 +17,7 @@ namespace kolbi::testing {
 // in a temporary folder with logging on, and program ends trapped. The shared
 // connection is closed and released after each test.
 class DbTest : public ::testing::TestWithParam<Backend> {
-  protected:
+protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -30,7 +30,7 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 class RecordsetTest : public DbTest {
-  protected:
+protected:
     void SetUp() override {
         DbTest::SetUp();
         if (!db_) return;

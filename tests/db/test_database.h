@@ -45,7 +45,7 @@ void AddDataSource(const std::string& dsn, const std::map<std::string, std::stri
 // of its own: a SQLite file in a temporary folder, or a PostgreSQL database
 // copied from the scratch server's template. Dropped on destruction.
 class TestDatabase {
-  public:
+public:
     // with_schema false leaves the database empty.
     explicit TestDatabase(Backend backend, bool with_schema = true);
     ~TestDatabase();
@@ -62,7 +62,7 @@ class TestDatabase {
     // The rows of a query as texts ("NULL" for Null), joined by "|" per row.
     std::vector<std::string> Rows(const std::string& sql);
 
-  private:
+private:
     Backend backend_;
     std::string dsn_;
     std::string pg_database_;

@@ -15,7 +15,7 @@ namespace {
 using testing::DbTest;
 
 class SetTransacTest : public DbTest {
-  protected:
+protected:
     std::vector<std::string> Row() { return db_->Rows("SELECT SIUser, SIPoste FROM Transactions"); }
 };
 
