@@ -37,7 +37,9 @@ Diagnostics ReadDiagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
     for (SQLSMALLINT record = 1;; ++record) {
         SQLCHAR state[6] = {};
         SQLINTEGER native = 0;
-        SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1] = {};
+        // Server messages (PostgreSQL's with their detail lines) outgrow
+        // SQL_MAX_MESSAGE_LENGTH; what does not fit is cut.
+        SQLCHAR message[2048] = {};
         SQLSMALLINT length = 0;
         SQLRETURN rc = SQLGetDiagRec(handle_type, handle, record, state, &native, message,
                                      sizeof message, &length);

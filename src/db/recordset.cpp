@@ -101,8 +101,7 @@ std::int64_t Field::AsInteger() const {
     return Named(name_, source_, [&] { return value_.AsInteger(); });
 }
 std::int16_t Field::AsInt16() const {
-    return Named(name_, source_,
-                 [&] { return value_.AsInt16("field " + name_ + " of " + source_); });
+    return Named(name_, source_, [&] { return value_.AsInt16(name_); });
 }
 double Field::AsDouble() const {
     return Named(name_, source_, [&] { return value_.AsDouble(); });
