@@ -152,6 +152,8 @@ StatusScreen::~StatusScreen() {
 }
 
 StatusScreen::Key StatusScreen::ReadKey() {
+    // A message box being shown takes the keys itself.
+    if (modal_) return Key::kNone;
     int key = getch();
     switch (key) {
         case ERR:

@@ -46,7 +46,7 @@ class StatusScreen : public MessageBoxPresenter {
 
     // The descriptor to wait on for keys.
     int InputFd() const { return 0; }
-    // Reads one waiting key without blocking.
+    // Reads one waiting key without blocking; nothing while a message box is up.
     Key ReadKey();
 
     // Draws the window now.
