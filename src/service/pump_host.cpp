@@ -5,6 +5,7 @@
 #include "common/pending_events.h"
 #include "common/status_text.h"
 #include "log/write_log.h"
+#include "service/command_line.h"
 
 namespace kolbi {
 
@@ -29,7 +30,12 @@ PumpHost::~PumpHost() {
 }
 
 void PumpHost::Load(const std::string& command_line) {
-    (void)service_.ListenToSignals();
+    // The modes that keep running take their stop, pause and continue from
+    // signals; the one-shot ones keep the default, so Ctrl-C ends them.
+    RunMode mode = ModeOf(ArgumentOf(command_line));
+    if (mode == RunMode::kService || mode == RunMode::kVisible || mode == RunMode::kDetached) {
+        (void)service_.ListenToSignals();
+    }
     loop_.RunHandler([&] { Form_Load(command_line); });
     priority_.Apply();
 }

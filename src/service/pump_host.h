@@ -38,8 +38,9 @@ class PumpHost : public EventLoop::Client {
     ServiceControl& NTServiceOCX() { return service_; }
     EventLoop& loop() { return loop_; }
 
-    // Starts the program: catches the service signals, runs Form_Load as the
-    // first handler and applies the priority it settled on.
+    // Starts the program: catches the service signals (in the modes that keep
+    // running), runs Form_Load as the first handler and applies the priority
+    // it settled on.
     void Load(const std::string& command_line);
     // Serves events until the program ends.
     [[noreturn]] void Run() { loop_.Run(); }
@@ -58,9 +59,15 @@ class PumpHost : public EventLoop::Client {
     // EventLoop::Client.
     void OnServiceEvent(ServiceEvent event) override;
     void OnTimer(Timer& timer) override;
-    void OnStartPressed() override { Command1_Click(); }
+    void OnStartPressed() override;
 
   private:
+    // Runs a procedure that has no failure handler of its own (the timer
+    // handlers that have none, Command1_Click). A failure nothing handled on
+    // the way ends the program (exit status 1), as an unhandled run-time error
+    // always did, after saying what it was: in the system log, and in a
+    // message box when the window is visible.
+    void RunUnhandled(const char* procedure, const std::function<void()>& body);
     void FormLoadSteps(const std::string& command_line);
     // Shows the window: the status screen when there is a terminal for it.
     void ShowWindow();

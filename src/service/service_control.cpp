@@ -124,8 +124,11 @@ std::optional<ServiceEvent> ServiceControl::TakeEvent() {
     if (signals_.Pending()) {
         for (int number : signals_.Take()) {
             switch (number) {
+                // A hang-up of the terminal the pump runs on stops it too, so
+                // that no report is cut off in the middle.
                 case SIGTERM:
                 case SIGINT:
+                case SIGHUP:
                     posted_.push_back(ServiceEvent::kStop);
                     break;
                 case SIGUSR1:

@@ -31,8 +31,8 @@ enum class ServiceEvent {
 //
 // The service name becomes the unit name (lower case, spaces as hyphens,
 // ".service"), the display name its Description=. Stop, Pause and Continue
-// arrive as SIGTERM or SIGINT, SIGUSR1 and SIGUSR2; Start is raised by the
-// start member itself once the manager has been told the pump is ready.
+// arrive as SIGTERM, SIGINT or SIGHUP, SIGUSR1 and SIGUSR2; Start is raised
+// by the start member itself once the manager has been told the pump is ready.
 class ServiceControl {
   public:
     using Value = std::variant<bool, std::int32_t, std::string>;

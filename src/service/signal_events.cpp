@@ -10,7 +10,7 @@
 namespace kolbi {
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT, SIGUSR1, SIGUSR2};
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2};
 
 int g_pipe[2] = {-1, -1};
 std::atomic<bool> g_pending{false};

@@ -5,9 +5,9 @@
 namespace kolbi {
 
 // Catches the signals the service manager and the operator send (SIGTERM,
-// SIGINT, SIGUSR1, SIGUSR2) and keeps them, in the order they came, until the
-// event loop takes them. The handler only writes to a pipe, so nothing runs
-// inside a signal handler but that. One instance at a time.
+// SIGINT, SIGHUP, SIGUSR1, SIGUSR2) and keeps them, in the order they came,
+// until the event loop takes them. The handler only writes to a pipe, so
+// nothing runs inside a signal handler but that. One instance at a time.
 class SignalEvents {
   public:
     SignalEvents() = default;

@@ -1,10 +1,13 @@
 // The window's timers and the START button.
 #include "common/pending_events.h"
+#include "common/program_end.h"
 #include "common/pump_settings.h"
 #include "config/ini_t_stuff.h"
 #include "log/write_log.h"
+#include "service/command_line.h"
 #include "service/leading_number.h"
 #include "service/pump_host.h"
+#include "ui/message_box.h"
 
 namespace kolbi {
 
@@ -56,12 +59,26 @@ void PumpHost::Command1_Click() {
 
 void PumpHost::OnTimer(Timer& timer) {
     if (&timer == &form_.TimerStart) {
-        TimerStart_Timer();
+        RunUnhandled("TimerStart_Timer", [this] { TimerStart_Timer(); });
     } else if (&timer == &form_.Timer1) {
-        Timer1_Timer();
+        RunUnhandled("Timer1_Timer", [this] { Timer1_Timer(); });
     } else if (&timer == &form_.timerService) {
         timerService_Timer();
     }
+}
+
+void PumpHost::OnStartPressed() {
+    RunUnhandled("Command1_Click", [this] { Command1_Click(); });
+}
+
+void PumpHost::RunUnhandled(const char* procedure, const std::function<void()>& body) {
+    std::optional<RuntimeError> failure = CatchRuntimeError(body);
+    if (!failure) return;
+    const std::string text = "Run-time error " + std::to_string(failure->number()) + " in " +
+                             procedure + ": " + failure->description();
+    service_.LogEvent(1, 109, text);
+    if (form_.Visible) MsgBox(text, MsgBoxStyle::kCritical, kProductName);
+    EndProgram(kExitFailure);
 }
 
 }  // namespace kolbi

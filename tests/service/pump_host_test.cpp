@@ -369,5 +369,16 @@ TEST_F(PumpHostTest, AFailureInFormLoadGoesToTheEventLogAndEndsFormLoad) {
     EXPECT_TRUE(form().Timer1.Enabled());
 }
 
+TEST_F(PumpHostTest, AFailureNoProcedureHandledEndsTheProgramAndSaysWhatItWas) {
+    ASSERT_EQ(Load("-n"), std::nullopt);
+    processing.on_do_log = [](Form1&) {
+        throw RuntimeError(errnum::kOutOfMemory, "Out of memory");
+    };
+    EXPECT_EQ(Advance(seconds(30)), kExitFailure);
+    EXPECT_THAT(platform.log_entries,
+                ElementsAre(std::pair<int, std::string>{
+                    LOG_ERR, "event 109: Run-time error 7 in TimerStart_Timer: Out of memory"}));
+}
+
 }  // namespace
 }  // namespace kolbi

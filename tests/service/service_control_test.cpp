@@ -191,10 +191,12 @@ TEST(ServiceControl, SignalsBecomeEventsInTheOrderTheyCame) {
     ::raise(SIGUSR1);
     ::raise(SIGUSR2);
     ::raise(SIGINT);
+    ::raise(SIGHUP);
     ::raise(SIGTERM);
     EXPECT_TRUE(control.EventPending());
     EXPECT_EQ(control.TakeEvent(), ServiceEvent::kPause);
     EXPECT_EQ(control.TakeEvent(), ServiceEvent::kContinue);
+    EXPECT_EQ(control.TakeEvent(), ServiceEvent::kStop);
     EXPECT_EQ(control.TakeEvent(), ServiceEvent::kStop);
     EXPECT_EQ(control.TakeEvent(), ServiceEvent::kStop);
     EXPECT_EQ(control.TakeEvent(), std::nullopt);
