@@ -24,10 +24,10 @@ namespace kolbi {
 // Time is CurrentClock().Monotonic(), so tests drive ticks with a fake clock
 // and RunDue, without waiting.
 class EventLoop : public Form1Host {
-  public:
+public:
     // Whoever handles what the loop delivers: the window's procedures.
     class Client {
-      public:
+    public:
         virtual ~Client() = default;
         virtual void OnServiceEvent(ServiceEvent event) = 0;
         virtual void OnTimer(Timer& timer) = 0;
@@ -68,7 +68,7 @@ class EventLoop : public Form1Host {
     void Unload() override;
     bool UnloadPending() const override { return unload_pending_; }
 
-  private:
+private:
     void DeliverServiceEvents();
     void ReadKeys();
     void Redraw(bool throttled);

@@ -21,7 +21,7 @@ inline constexpr int kNormalPriorityClass = 32;
 // again, so applying "idle" and then "normal" (the -n switch) one after the
 // other would leave it idle for good.
 class ProcessPriority {
-  public:
+public:
     // Sets the process's nice value; false when that is refused.
     using NiceSetter = std::function<bool(int nice)>;
 
@@ -39,7 +39,7 @@ class ProcessPriority {
 
     std::optional<int> ThreadPriority() const { return thread_priority_; }
 
-  private:
+private:
     NiceSetter setter_;
     std::optional<int> thread_priority_;
     std::optional<int> priority_class_;

@@ -22,7 +22,7 @@ namespace kolbi {
 // the window's part of the error log's date-format switch; destroying it
 // takes both away again.
 class PumpHost : public EventLoop::Client {
-  public:
+public:
     // What the host may use of the machine it runs on.
     struct Options {
         // Visible mode may take over the terminal for the status screen.
@@ -61,7 +61,7 @@ class PumpHost : public EventLoop::Client {
     void OnTimer(Timer& timer) override;
     void OnStartPressed() override;
 
-  private:
+private:
     // Runs a procedure that has no failure handler of its own (the timer
     // handlers that have none, Command1_Click). A failure nothing handled on
     // the way ends the program (exit status 1), as an unhandled run-time error

@@ -34,7 +34,7 @@ enum class ServiceEvent {
 // arrive as SIGTERM, SIGINT or SIGHUP, SIGUSR1 and SIGUSR2; Start is raised
 // by the start member itself once the manager has been told the pump is ready.
 class ServiceControl {
-  public:
+public:
     using Value = std::variant<bool, std::int32_t, std::string>;
 
     explicit ServiceControl(ServicePlatform& platform) : platform_(platform) {}
@@ -76,7 +76,7 @@ class ServiceControl {
     std::string UnitPath() const;
     const std::string& LastError() const { return last_error_; }
 
-  private:
+private:
     ServicePlatform& platform_;
     std::vector<std::pair<int, Value>> settings_;
     std::string service_name_;

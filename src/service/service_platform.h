@@ -8,7 +8,7 @@ namespace kolbi {
 // The operating system's side of the service control: systemd and syslog.
 // The only place that talks to them, so tests can put a fake in its place.
 class ServicePlatform {
-  public:
+public:
     virtual ~ServicePlatform() = default;
 
     // Absolute path of the running executable.
@@ -31,7 +31,7 @@ class ServicePlatform {
 
 // systemd, syslog and the process's own environment.
 class LinuxServicePlatform : public ServicePlatform {
-  public:
+public:
     std::string ExecutablePath() override;
     std::string UnitFolder() override;
     bool SystemctlUsable() override;

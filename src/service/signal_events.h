@@ -9,7 +9,7 @@ namespace kolbi {
 // until the event loop takes them. The handler only writes to a pipe, so
 // nothing runs inside a signal handler but that. One instance at a time.
 class SignalEvents {
-  public:
+public:
     SignalEvents() = default;
     // Puts the previous handlers back.
     ~SignalEvents();
@@ -27,7 +27,7 @@ class SignalEvents {
     // The signal numbers that came since the last call, oldest first.
     std::vector<int> Take();
 
-  private:
+private:
     bool installed_ = false;
 };
 

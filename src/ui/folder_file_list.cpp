@@ -11,8 +11,6 @@
 namespace kolbi {
 namespace {
 
-constexpr std::int32_t kPathNotFound = 76;
-
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool NameLess(const std::string& a, const std::string& b) {
@@ -56,7 +54,7 @@ std::vector<std::string> FolderFileList::Read(const std::string& folder, bool& l
 void FolderFileList::SetPath(const std::string& folder) {
     bool listed = false;
     std::vector<std::string> names = Read(folder, listed);
-    if (!listed) throw RuntimeError(kPathNotFound, "Path not found: " + folder);
+    if (!listed) throw RuntimeError(errnum::kPathNotFound, "Path not found: " + folder);
     path_ = folder;
     names_ = std::move(names);
 }

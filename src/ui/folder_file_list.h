@@ -15,7 +15,7 @@ namespace kolbi {
 // with "." are hidden files and are not listed. The order ignores case too, so
 // a listing reads the same as on the agents' side of the share.
 class FolderFileList {
-  public:
+public:
     explicit FolderFileList(std::string pattern) : pattern_(std::move(pattern)) {}
 
     const std::string& Path() const { return path_; }
@@ -40,7 +40,7 @@ class FolderFileList {
     // True when name matches one of the ";"-separated patterns, ignoring case.
     static bool Matches(const std::string& pattern, const std::string& name);
 
-  private:
+private:
     std::vector<std::string> Read(const std::string& folder, bool& listed) const;
 
     std::string path_;

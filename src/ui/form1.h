@@ -18,7 +18,7 @@ namespace kolbi {
 // visible mode; the status line lblInfo is StatusText() (common/status_text.h)
 // because procedures far from the window set it.
 class Form1 {
-  public:
+public:
     Form1();
 
     Timer TimerStart;    // 30 s, one-shot start of processing
@@ -62,7 +62,7 @@ class Form1 {
     // ran, the program ends here.
     void EndIfUnloadPending();
 
-  private:
+private:
     std::unique_ptr<clsHuffman> huffman_;
     Form1Processing* processing_;
     Form1Host* host_ = nullptr;

@@ -4,7 +4,7 @@ namespace kolbi {
 
 // What the window asks of the program that hosts it (the event loop).
 class Form1Host {
-  public:
+public:
     virtual ~Form1Host() = default;
     // The window's state changed: show it soon (the screen throttles).
     virtual void Repaint() = 0;

@@ -12,7 +12,7 @@ class Form1;
 // these; the program wires the real implementations in with
 // Form1::SetProcessing. Everything runs on the window's one thread.
 class Form1Processing {
-  public:
+public:
     virtual ~Form1Processing() = default;
 
     // Do_Log: one pass over the decompressed reports listed in form.lfLog. It
@@ -35,7 +35,7 @@ class Form1Processing {
 // What runs until the subsystems above are wired in: each call does no work
 // but says so in the status line, so a build without them is plain to see.
 class NotBuiltProcessing : public Form1Processing {
-  public:
+public:
     void Do_Log(Form1& form) override;
     void ProcessingCycle(Form1& form, Procedure& Timer1_Timer) override;
     void CloseIdleConnection() override {}

@@ -8,7 +8,7 @@ namespace kolbi {
 // A list box of the window: an ordered list of strings. Indexes start at 0;
 // an index out of range raises the run-time error 5 (invalid procedure call).
 class ListBox {
-  public:
+public:
     // Adds item at the end.
     void AddItem(std::string item);
     // Inserts item before index (index == ListCount() adds at the end).
@@ -23,7 +23,7 @@ class ListBox {
 
     const std::vector<std::string>& Items() const { return items_; }
 
-  private:
+private:
     void CheckIndex(int index, int limit) const;
 
     std::vector<std::string> items_;

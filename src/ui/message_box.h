@@ -19,7 +19,7 @@ void MsgBox(const std::string& prompt, MsgBoxStyle style, const std::string& tit
 
 // Where message boxes go while a screen is up.
 class MessageBoxPresenter {
-  public:
+public:
     virtual ~MessageBoxPresenter() = default;
     virtual void ShowMessageBox(const std::string& prompt, MsgBoxStyle style,
                                 const std::string& title) = 0;

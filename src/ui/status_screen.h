@@ -18,7 +18,7 @@ namespace kolbi {
 // and the four product lists under their captions. While it is open, message
 // boxes are modal boxes on it. Only one screen exists at a time.
 class StatusScreen : public MessageBoxPresenter {
-  public:
+public:
     // What a key press asks for.
     enum class Key {
         kNone,    // nothing waiting
@@ -67,7 +67,7 @@ class StatusScreen : public MessageBoxPresenter {
     void ShowMessageBox(const std::string& prompt, MsgBoxStyle style,
                         const std::string& title) override;
 
-  private:
+private:
     explicit StatusScreen(const Form1& form);
 
     struct Modal {

@@ -7,7 +7,7 @@ namespace kolbi {
 // A window timer. It only knows when its next tick is due; the event loop
 // delivers the ticks. Times come from CurrentClock().Monotonic().
 class Timer {
-  public:
+public:
     // A timer is enabled from its creation, as the window was designed.
     explicit Timer(std::chrono::milliseconds interval);
 
@@ -29,7 +29,7 @@ class Timer {
     // while the program was busy are not made up, they are one tick.
     void Ticked(std::chrono::milliseconds now) { due_ = now + interval_; }
 
-  private:
+private:
     std::chrono::milliseconds interval_;
     std::chrono::milliseconds due_;
     bool enabled_ = true;

@@ -28,7 +28,7 @@ struct RecordedBox {
 };
 
 class RecordingBoxes : public MessageBoxPresenter {
-  public:
+public:
     RecordingBoxes() { SetMessageBoxPresenter(this); }
     ~RecordingBoxes() override { SetMessageBoxPresenter(nullptr); }
     void ShowMessageBox(const std::string& prompt, MsgBoxStyle style,
@@ -39,7 +39,7 @@ class RecordingBoxes : public MessageBoxPresenter {
 };
 
 class IniTStuffTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         Settings() = PumpSettings{};
         SetStatusText("");

@@ -10,7 +10,7 @@ namespace kolbi::testing {
 
 // A service platform that records what the pump asks of systemd and syslog.
 class FakeServicePlatform : public ServicePlatform {
-  public:
+public:
     std::string executable = "/opt/kolbi/kolbipump";
     std::string unit_folder = "/nonexistent-unit-folder";
     bool systemctl_usable = false;

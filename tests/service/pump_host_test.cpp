@@ -33,7 +33,7 @@ using testing::TempFolder;
 
 // Stands in for the queue, the report pass and the database.
 class RecordingProcessing : public Form1Processing {
-  public:
+public:
     void Do_Log(Form1& form) override {
         ++do_logs;
         Enter();
@@ -55,13 +55,13 @@ class RecordingProcessing : public Form1Processing {
     std::function<void(Form1&)> on_do_log;
     std::function<void(Form1&, Procedure&)> on_cycle;
 
-  private:
+private:
     void Enter() { deepest = std::max(deepest, ++depth); }
     int depth = 0;
 };
 
 class PumpHostTest : public ::testing::Test {
-  protected:
+protected:
     PumpHostTest() {
         Settings() = PumpSettings{};
         SetStatusText("");

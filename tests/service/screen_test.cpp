@@ -27,7 +27,7 @@ std::string FindTmux() {
 
 // A tmux server of our own, gone with the object (and the program in it).
 class Tmux {
-  public:
+public:
     explicit Tmux(std::string program) : program_(std::move(program)) {}
     ~Tmux() { (void)Run({"kill-server"}); }
 
@@ -55,7 +55,7 @@ class Tmux {
         return false;
     }
 
-  private:
+private:
     std::string program_;
     std::string socket_ = "kolbi-screen-test-" + std::to_string(::getpid());
 };
