@@ -28,6 +28,9 @@ using testing::RunProcess;
 using testing::TempFolder;
 
 const std::string kUnit = "kolbi-software-inventory-pump.service";
+// Runs of the program keep systemctl out of reach, so that a test never
+// reloads or enables anything on a machine where systemd runs.
+const std::string kNoSystemctl = "PATH=/nonexistent";
 
 void MakeSettings(ServiceControl& control) {
     control.Set(6, false);
@@ -206,7 +209,7 @@ TEST(ServiceControl, SignalsBecomeEventsInTheOrderTheyCame) {
 TEST(ServiceControl, InstallAndUninstallSwitchesOfTheProgram) {
     TempFolder units;
     const std::string env = "SYSTEMD_UNIT_PATH=" + units.path() + ":";
-    auto installed = RunProcess(KOLBIPUMP_PATH, {"-install"}, {env});
+    auto installed = RunProcess(KOLBIPUMP_PATH, {"-install"}, {env, kNoSystemctl});
     EXPECT_EQ(installed.exit_status, 0);
     EXPECT_EQ(installed.out, "");
     EXPECT_EQ(installed.err, "");
@@ -217,15 +220,15 @@ TEST(ServiceControl, InstallAndUninstallSwitchesOfTheProgram) {
                 HasSubstr("\nWorkingDirectory=" +
                           std::filesystem::path(executable).parent_path().string() + "\n"));
 
-    auto removed = RunProcess(KOLBIPUMP_PATH, {"/u"}, {env});
+    auto removed = RunProcess(KOLBIPUMP_PATH, {"/u"}, {env, kNoSystemctl});
     EXPECT_EQ(removed.exit_status, 0);
     EXPECT_EQ(removed.out,
               "Kolbi Software Inventory Pump\nKolbi Software Inventory Pump uninstalled "
               "successfully\n");
     EXPECT_FALSE(units.Has(kUnit));
 
-    auto unwritable =
-        RunProcess(KOLBIPUMP_PATH, {"-i"}, {"SYSTEMD_UNIT_PATH=" + units / "no/such"});
+    auto unwritable = RunProcess(KOLBIPUMP_PATH, {"-i"},
+                                 {"SYSTEMD_UNIT_PATH=" + units / "no/such", kNoSystemctl});
     EXPECT_EQ(unwritable.exit_status, 0);  // the install's result is not shown...
     EXPECT_EQ(unwritable.out, "");
     EXPECT_THAT(unwritable.err, HasSubstr("cannot write"));  // ...but the reason is
@@ -233,7 +236,8 @@ TEST(ServiceControl, InstallAndUninstallSwitchesOfTheProgram) {
 
 TEST(ServiceControl, TheInstalledUnitVerifies) {
     TempFolder units;
-    auto installed = RunProcess(KOLBIPUMP_PATH, {"-i"}, {"SYSTEMD_UNIT_PATH=" + units.path()});
+    auto installed =
+        RunProcess(KOLBIPUMP_PATH, {"-i"}, {"SYSTEMD_UNIT_PATH=" + units.path(), kNoSystemctl});
     ASSERT_EQ(installed.exit_status, 0);
     ExpectUnitVerifies(units / kUnit);
 }
@@ -244,7 +248,8 @@ TEST(ServiceControl, AProgramInAnAwkwardFolderStillGetsAValidUnit) {
     std::filesystem::create_directory(app / "Kolbi pump 100%");
     const std::string program = app / "Kolbi pump 100%/kolbipump";
     std::filesystem::copy_file(KOLBIPUMP_PATH, program);
-    auto installed = RunProcess(program, {"-i"}, {"SYSTEMD_UNIT_PATH=" + units.path()});
+    auto installed =
+        RunProcess(program, {"-i"}, {"SYSTEMD_UNIT_PATH=" + units.path(), kNoSystemctl});
     ASSERT_EQ(installed.exit_status, 0) << installed.err;
     EXPECT_THAT(units.Read(kUnit),
                 HasSubstr("\nExecStart=\"" + app / "Kolbi pump 100%%/kolbipump\"\n"));

@@ -52,7 +52,8 @@ TEST(SwitchTable, OneShotSwitchesShowTheirBoxAndEnd) {
         {{"- v"}, 2, kInvalidBox},
     };
     for (const SwitchCase& c : cases) {
-        auto result = RunProcess(KOLBIPUMP_PATH, c.args, {"SYSTEMD_UNIT_PATH=" + units.path()});
+        auto result = RunProcess(KOLBIPUMP_PATH, c.args,
+                                 {"SYSTEMD_UNIT_PATH=" + units.path(), "PATH=/nonexistent"});
         std::string shown = ::testing::PrintToString(c.args);
         EXPECT_EQ(result.exit_status, c.exit_status) << shown;
         EXPECT_EQ(result.out, c.out) << shown;
