@@ -9,7 +9,7 @@
 namespace kolbi {
 
 // Error numbers the database layer raises besides the shared ones of errnum::.
-// They follow the numbers the original's data-access library gave, so that
+// They are the numbers the classic data-access run-time errors carry, so that
 // the logs read the same; none of them has a policy in the error log.
 namespace dberr {
 // Type mismatch: a text that is no number read as a number.

@@ -12,7 +12,7 @@ namespace kolbi {
 // An SQL statement built the way the pump's procedures build theirs, by
 // concatenation, but with the values kept apart. It holds two texts:
 //
-//   Text()  what the original concatenation gives, values spliced between
+//   Text()  what plain concatenation gives, values spliced between
 //           apostrophes exactly as the procedure writes them. It goes into
 //           logs and error descriptions and is what tests compare with.
 //   Sent()  what goes to the database: every value a "?" bound as a typed
