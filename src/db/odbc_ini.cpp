@@ -1,5 +1,6 @@
 #include "db/odbc_ini.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <optional>
@@ -42,7 +43,18 @@ bool SectionOf(std::string_view line, std::string_view& name) {
     return true;
 }
 
+bool HasControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+}
+
 }  // namespace
+
+bool ValidDataSourceName(std::string_view name) {
+    return !name.empty() && !HasControlCharacter(name) && name.front() != ' ' &&
+           name.back() != ' ' && name.find_first_of("[]{}(),;?*=!@\\") == std::string_view::npos;
+}
 
 std::string UserOdbcIniPath() {
     if (const char* path = std::getenv("ODBCINI"); path && *path) return path;
@@ -76,6 +88,13 @@ std::map<std::string, std::string> ReadDataSource(const std::string& ini_path,
 
 bool WriteDataSource(const std::string& ini_path, const std::string& dsn,
                      const std::map<std::string, std::string>& attributes) {
+    if (!ValidDataSourceName(dsn)) return false;
+    for (const auto& [key, value] : attributes) {
+        if (Trim(key).empty() || key.find('=') != std::string::npos || HasControlCharacter(key) ||
+            HasControlCharacter(value)) {
+            return false;
+        }
+    }
     std::string out;
     bool inside = false;
     if (std::optional<std::string> text = Fs().ReadFile(ini_path)) {

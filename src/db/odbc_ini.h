@@ -2,6 +2,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace kolbi {
 
@@ -14,9 +15,16 @@ std::string UserOdbcIniPath();
 std::map<std::string, std::string> ReadDataSource(const std::string& ini_path,
                                                   const std::string& dsn);
 
+// True when name can be a data source name: not empty, no control character,
+// no blank at either end, and none of the characters []{}(),;?*=!@\ that the
+// odbc.ini sections and the connection strings give a meaning of their own.
+bool ValidDataSourceName(std::string_view name);
+
 // Replaces (or adds) the section [dsn] of an odbc.ini file with the given
-// attributes, keeping every other line of the file. False when the file
-// cannot be written.
+// attributes, keeping every other line of the file. False, with the file left
+// as it was, when the name is not a valid data source name, when a key or a
+// value would break the file (a line break, an "=" in a key), or when the
+// file cannot be written.
 bool WriteDataSource(const std::string& ini_path, const std::string& dsn,
                      const std::map<std::string, std::string>& attributes);
 

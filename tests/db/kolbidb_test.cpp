@@ -103,12 +103,32 @@ TEST(KolbidbTest, CommandLineMistakesAndUnknownDataSources) {
         {"create --dsn x --odbcini f", 2, "--odbcini and --extension go with --sqlite FILE"},
         {"check --dsn kolbi_nowhere", 1, "DSN=kolbi_nowhere"},
         {"create --sqlite /nonexistent-folder/x.db --dsn x", 1, "does not exist"},
+        {"check --dsn 'kolbi_cli;Database=/tmp/other.db'", 2, "is no data source name"},
+        {"check --dsn ' kolbi_cli'", 2, "is no data source name"},
     };
     for (const Case& c : cases) {
         Outcome outcome = Kolbidb(c.arguments);
         EXPECT_EQ(outcome.status, c.status) << c.arguments << "\n" << outcome.output;
         EXPECT_TRUE(Contains(outcome.output, c.says)) << c.arguments << "\n" << outcome.output;
     }
+}
+
+// A name that is no data source name leaves the odbc.ini file as it was:
+// "x]" followed by a line would have made sections of its own.
+TEST(KolbidbTest, ANameThatWouldBreakTheOdbcIniIsRefused) {
+    testing::TempFolder folder;
+    const std::string ini = folder / "odbc.ini";
+    const std::string before = "[a]\nDriver = x\n";
+    folder.Write("odbc.ini", before);
+    for (const std::string dsn : {"'evil]\n[a'", "'a=b'", "''"}) {
+        Outcome outcome = Kolbidb("create --sqlite " + (folder / "inv.db") + " --dsn " + dsn +
+                                  " --odbcini " + ini);
+        EXPECT_EQ(outcome.status, 2) << dsn << "\n" << outcome.output;
+        EXPECT_EQ(folder.Read("odbc.ini"), before) << dsn;
+        EXPECT_FALSE(folder.Has("inv.db")) << dsn;
+    }
+    EXPECT_FALSE(WriteDataSource(ini, "b", {{"Database", "x\n[a]"}}));
+    EXPECT_EQ(folder.Read("odbc.ini"), before);
 }
 
 TEST(KolbidbTest, CreatesTheTablesOnAPostgreSqlDataSourceOnce) {

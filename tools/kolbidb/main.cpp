@@ -235,6 +235,13 @@ int Main(int argc, char** argv) {
         return Usage("unknown command " + options.command);
     }
     if (!options.dsn) return Usage(options.command + " needs --dsn NAME");
+    // A "]" or a line break in the name would make another section of the
+    // odbc.ini file, a ";" another attribute of the connection string.
+    if (!ValidDataSourceName(*options.dsn)) {
+        return Usage("\"" + *options.dsn +
+                     "\" is no data source name: it must not be empty, begin or end with a "
+                     "space, or hold a control character or any of []{}(),;?*=!@\\");
+    }
     if (options.command == "create") {
         if (options.sqlite) return CreateSqlite(options);
         if (options.odbcini || options.extension) {
