@@ -489,7 +489,12 @@ struct Connection::Impl {
                           stmt, [&] { return "Cannot read the field " + name + " of " + source; });
             if (rc == SQL_NO_DATA) break;
             if (indicator == SQL_NULL_DATA) return std::nullopt;
-            if (rc == SQL_SUCCESS) {
+            // The length the driver gives is trusted only when it fits the
+            // buffer: a warning that is no truncation still ends the value, and
+            // SQL_NO_TOTAL or a bad length never reads past the buffer.
+            const bool last_piece =
+                indicator >= 0 && static_cast<std::size_t>(indicator) < sizeof buffer;
+            if (last_piece) {
                 text.append(buffer, static_cast<std::size_t>(indicator));
                 break;
             }
