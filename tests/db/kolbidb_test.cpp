@@ -131,6 +131,35 @@ TEST(KolbidbTest, ANameThatWouldBreakTheOdbcIniIsRefused) {
     EXPECT_EQ(folder.Read("odbc.ini"), before);
 }
 
+// A create that fails leaves the odbc.ini file and the folder as they were,
+// so that it can be run again; a name that already leads elsewhere is kept.
+TEST(KolbidbTest, AFailedCreateLeavesNothingBehind) {
+    testing::TempFolder folder;
+    const std::string ini = folder / "odbc.ini";
+    const std::string before = "[KolbiPostgres]\nDriver = PostgreSQL Unicode\nDatabase = kolbi\n";
+    folder.Write("odbc.ini", before);
+    folder.Write("not-an-extension.so", "not a library");
+
+    Outcome taken = Kolbidb("create --sqlite " + (folder / "inv.db") + " --dsn KolbiPostgres" +
+                            " --odbcini " + ini);
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_TRUE(Contains(taken.output, "already leads to another database")) << taken.output;
+
+    Outcome broken =
+        Kolbidb("create --sqlite " + (folder / "inv.db") + " --dsn kolbi_cli" + " --odbcini " +
+                ini + " --extension " + (folder / "not-an-extension.so"));
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_TRUE(Contains(broken.output, "Getdate() does not work")) << broken.output;
+    EXPECT_EQ(folder.Read("odbc.ini"), before);
+    EXPECT_FALSE(folder.Has("inv.db"));
+
+    // Run again with what was missing, it succeeds.
+    EXPECT_EQ(
+        Kolbidb("create --sqlite " + (folder / "inv.db") + " --dsn kolbi_cli --odbcini " + ini)
+            .status,
+        0);
+}
+
 TEST(KolbidbTest, CreatesTheTablesOnAPostgreSqlDataSourceOnce) {
     KOLBI_REQUIRE_POSTGRESQL();
     testing::TestDatabase empty(testing::Backend::kPostgreSql, false);

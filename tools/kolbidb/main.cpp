@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -17,7 +18,9 @@
 #include <vector>
 
 #include "common/cp1252.h"
+#include "common/file_system.h"
 #include "common/runtime_error.h"
+#include "db/ascii.h"
 #include "db/connection.h"
 #include "db/odbc_ini.h"
 #include "db/schema.h"
@@ -118,6 +121,38 @@ int ReportProblems(const std::vector<std::string>& problems, const std::string& 
                 " thing(s) the pump needs (listed above)");
 }
 
+// Writes the data source, then creates and checks the database through it.
+int CreateSqliteWithDataSource(const std::string& dsn, const fs::path& file, const std::string& ini,
+                               const std::string& extension) {
+    if (!WriteDataSource(ini, dsn, SqliteDataSource(file.string(), extension))) {
+        return Fail("cannot write the data source " + dsn + " into " + ini);
+    }
+    // The driver manager must read the file just written.
+    ::setenv("ODBCINI", ini.c_str(), 1);
+
+    bool connected = false;
+    try {
+        Connection connection;
+        // The data source refuses to create a missing file; this once, it must.
+        ConnectTo(connection, "DSN=" + dsn + ";NoCreat=0");
+        connected = true;
+        if (connection.dbms() != Dbms::kSqlite) {
+            return Fail("data source " + dsn + " in " + ini + " does not lead to SQLite but to " +
+                        connection.DbmsName() +
+                        " (is the SQLite3 driver of libsqliteodbc "
+                        "registered in odbcinst.ini?)");
+        }
+        ApplySchema(connection);
+        std::vector<std::string> problems = CheckSchema(connection);
+        if (!problems.empty()) return ReportProblems(problems, dsn);
+    } catch (const RuntimeError& e) {
+        return Fail(
+            e.description() +
+            (connected ? "" : " (the driver SQLite3 comes with the package libsqliteodbc)"));
+    }
+    return kDone;
+}
+
 int CreateSqlite(const Options& options) {
     const std::string& dsn = *options.dsn;
     std::error_code error;
@@ -147,31 +182,33 @@ int CreateSqlite(const Options& options) {
     }
     const std::string ini =
         options.odbcini ? fs::absolute(*options.odbcini).string() : UserOdbcIniPath();
-    if (!WriteDataSource(ini, dsn, SqliteDataSource(file.string(), *extension))) {
-        return Fail("cannot write the data source " + dsn + " into " + ini);
+    const std::map<std::string, std::string> existing = ReadDataSource(ini, dsn);
+    auto database = std::find_if(existing.begin(), existing.end(), [](const auto& entry) {
+        return EqualsNoCase(entry.first, "Database");
+    });
+    if (!existing.empty() && (database == existing.end() || database->second != file.string())) {
+        return Fail("the data source " + dsn + " in " + ini +
+                    " already leads to another database; choose another name (or remove it "
+                    "from the file first)");
     }
-    // The driver manager must read the file just written.
-    ::setenv("ODBCINI", ini.c_str(), 1);
 
-    bool created = false;
-    try {
-        Connection connection;
-        // The data source refuses to create a missing file; this once, it must.
-        ConnectTo(connection, "DSN=" + dsn + ";NoCreat=0");
-        created = true;
-        if (connection.dbms() != Dbms::kSqlite) {
-            return Fail("data source " + dsn + " in " + ini + " does not lead to SQLite but to " +
-                        connection.DbmsName() +
-                        " (is the SQLite3 driver of libsqliteodbc "
-                        "registered in odbcinst.ini?)");
+    // A create that fails leaves nothing behind, so that it can simply be run
+    // again: the odbc.ini file as it was, no new database file.
+    const std::optional<std::string> ini_before = Fs().ReadFile(ini);
+    const bool file_existed = fs::exists(file, error);
+    int status = CreateSqliteWithDataSource(dsn, file, ini, *extension);
+    if (status != kDone) {
+        if (ini_before) {
+            (void)Fs().WriteFile(ini, *ini_before);
+        } else {
+            (void)Fs().Remove(ini);
         }
-        ApplySchema(connection);
-        std::vector<std::string> problems = CheckSchema(connection);
-        if (!problems.empty()) return ReportProblems(problems, dsn);
-    } catch (const RuntimeError& e) {
-        if (created) fs::remove(file, error);
-        return Fail(e.description() +
-                    (created ? "" : " (the driver SQLite3 comes with the package libsqliteodbc)"));
+        if (file_existed) {
+            fs::resize_file(file, 0, error);
+        } else {
+            fs::remove(file, error);
+        }
+        return status;
     }
     std::cout << "Created " << file.string() << " with the pump's tables.\n"
               << "Data source " << dsn << " written to " << ini << " (Getdate() from " << *extension
