@@ -666,16 +666,11 @@ ResultSet Connection::QueryImpl(const SqlText& sql, bool direct) {
     return result;
 }
 
-std::int64_t Connection::Execute(const SqlText& sql) {
-    std::int64_t changed = -1;
-    impl_->Run(sql, [&](SQLHSTMT stmt) {
-        SQLLEN count = -1;
-        if (SQL_SUCCEEDED(SQLRowCount(stmt, &count))) changed = count;
-    });
-    return changed;
-}
+std::int64_t Connection::Execute(const SqlText& sql) { return ExecuteImpl(sql, false); }
 
-std::int64_t Connection::ExecuteDirect(const SqlText& sql) {
+std::int64_t Connection::ExecuteDirect(const SqlText& sql) { return ExecuteImpl(sql, true); }
+
+std::int64_t Connection::ExecuteImpl(const SqlText& sql, bool direct) {
     std::int64_t changed = -1;
     impl_->Run(
         sql,
@@ -683,7 +678,7 @@ std::int64_t Connection::ExecuteDirect(const SqlText& sql) {
             SQLLEN count = -1;
             if (SQL_SUCCEEDED(SQLRowCount(stmt, &count))) changed = count;
         },
-        true);
+        direct);
     return changed;
 }
 

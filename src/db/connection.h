@@ -91,6 +91,7 @@ public:
 
 private:
     ResultSet QueryImpl(const SqlText& sql, bool direct);
+    std::int64_t ExecuteImpl(const SqlText& sql, bool direct);
 
     struct Impl;
     std::unique_ptr<Impl> impl_;
