@@ -39,7 +39,8 @@ constexpr const char* kHelp = R"(Usage:
       Creates the SQLite database FILE with the pump's tables and writes the
       data source NAME for it (driver SQLite3, the file, the Getdate()
       extension, WAL journal) into the odbc.ini file: FILE of --odbcini, else
-      $ODBCINI, else ~/.odbc.ini. FILE must not exist yet.
+      $ODBCINI, else ~/.odbc.ini. FILE must not exist yet, nor NAME lead to
+      another database; a create that fails leaves both as they were.
   kolbidb create --dsn NAME
       Creates the pump's tables in the existing database of the data source
       NAME (PostgreSQL or SQL Server; the driver tells which).
