@@ -34,6 +34,7 @@ std::string OdbcConnectionString(const std::string& connection_string) {
 
 std::string HidePassword(const std::string& connection_string) {
     std::string out;
+    bool hiding = false;
     std::size_t pos = 0;
     while (pos <= connection_string.size()) {
         std::size_t end = connection_string.find(';', pos);
@@ -43,14 +44,20 @@ std::string HidePassword(const std::string& connection_string) {
         std::string_view key = pair.substr(0, equals);
         while (!key.empty() && key.front() == ' ') key.remove_prefix(1);
         while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
-        if (equals != std::string_view::npos &&
-            (EqualsNoCase(key, "Pwd") || EqualsNoCase(key, "Password"))) {
+        if (hiding && equals == std::string_view::npos) {
+            // The password goes in unquoted: a ";" of its own splits it, and
+            // what follows, no "key=value" of its own, is still the password.
+        } else if (equals != std::string_view::npos &&
+                   (EqualsNoCase(key, "Pwd") || EqualsNoCase(key, "Password"))) {
+            if (pos > 0) out.push_back(';');
             out.append(pair.substr(0, equals + 1)).append("***");
+            hiding = true;
         } else {
+            if (pos > 0) out.push_back(';');
             out.append(pair);
+            hiding = false;
         }
         if (end == connection_string.size()) break;
-        out.push_back(';');
         pos = end + 1;
     }
     return out;

@@ -54,6 +54,10 @@ TEST(ConnectionStringTest, PasswordsNeverReachAMessage) {
     EXPECT_EQ(HidePassword("Driver={SQL Server};Uid=;Pwd="), "Driver={SQL Server};Uid=;Pwd=***");
     EXPECT_EQ(HidePassword("DSN=Inventory;Trusted_Connection=Yes"),
               "DSN=Inventory;Trusted_Connection=Yes");
+    // A ";" inside the password does not let its end into the log.
+    EXPECT_EQ(HidePassword("Driver={SQL Server};Server=s;Uid=u;Pwd=se;cr;et"),
+              "Driver={SQL Server};Server=s;Uid=u;Pwd=***");
+    EXPECT_EQ(HidePassword("DSN=x;Pwd=a;b;Uid=u;"), "DSN=x;Pwd=***;Uid=u;");
 }
 
 }  // namespace
