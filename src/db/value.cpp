@@ -1,8 +1,10 @@
 #include "db/value.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "common/cp1252.h"
 #include "common/runtime_error.h"
@@ -35,6 +37,22 @@ std::string FormatDate(int year, int month, int day) {
 std::string_view TrimSpaces(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+// The text of a number as the run-time reads one: blanks around it, an
+// optional sign, then a digit or a decimal point. from_chars alone would also
+// take "inf" and "nan", and refuse the "+" a number may start with.
+std::optional<std::string_view> NumberText(std::string_view text) {
+    text = TrimSpaces(text);
+    const bool plus = !text.empty() && text.front() == '+';
+    if (plus) text.remove_prefix(1);
+    std::string_view digits = text;
+    if (!plus && !digits.empty() && digits.front() == '-') digits.remove_prefix(1);
+    if (digits.empty() ||
+        !(std::isdigit(static_cast<unsigned char>(digits.front())) || digits.front() == '.')) {
+        return std::nullopt;
+    }
     return text;
 }
 
@@ -89,7 +107,9 @@ std::int64_t Value::AsInteger() const {
         case Kind::kDouble:
             return RoundHalfEven(real(), FormatDouble(real()));
         case Kind::kText: {
-            std::string_view text = TrimSpaces(utf8());
+            std::optional<std::string_view> number = NumberText(utf8());
+            if (!number) ThrowMismatch(AsText());
+            std::string_view text = *number;
             std::int64_t whole = 0;
             auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), whole);
             if (error == std::errc() && end == text.data() + text.size() && !text.empty()) {
@@ -119,7 +139,9 @@ double Value::AsDouble() const {
         case Kind::kDouble:
             return real();
         case Kind::kText: {
-            std::string_view text = TrimSpaces(utf8());
+            std::optional<std::string_view> number = NumberText(utf8());
+            if (!number) ThrowMismatch(AsText());
+            std::string_view text = *number;
             double real_value = 0;
             auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), real_value);
             if (error != std::errc() || end != text.data() + text.size() || text.empty()) {

@@ -28,6 +28,8 @@ TEST(ValueTest, ConvertsAsThePumpReadsFields) {
     EXPECT_EQ(Value::Double(-2.5).AsInteger(), -2);
     EXPECT_EQ(Value::Integer(32767).AsInt16("PosteID"), 32767);
     EXPECT_DOUBLE_EQ(Value::Text("0.25").AsDouble(), 0.25);
+    EXPECT_EQ(Value::Text(" +7 ").AsInteger(), 7);
+    EXPECT_DOUBLE_EQ(Value::Text("-.5").AsDouble(), -0.5);
 }
 
 TEST(ValueTest, NullMismatchAndOverflowAreTheirOwnErrors) {
@@ -37,6 +39,13 @@ TEST(ValueTest, NullMismatchAndOverflowAreTheirOwnErrors) {
     EXPECT_EQ(ErrorNumber([] { Value().AsDouble(); }), errnum::kInvalidUseOfNull);
     EXPECT_EQ(ErrorNumber([] { Value::Text("abc").AsInteger(); }), dberr::kTypeMismatch);
     EXPECT_EQ(ErrorNumber([] { Value::Text("").AsInteger(); }), dberr::kTypeMismatch);
+    // Words the C++ library would read as numbers are none for the pump.
+    for (const char* word : {"nan", "inf", "-Infinity", "+-5"}) {
+        EXPECT_EQ(ErrorNumber([&] { Value::Text(word).AsInteger(); }), dberr::kTypeMismatch)
+            << word;
+        EXPECT_EQ(ErrorNumber([&] { Value::Text(word).AsDouble(); }), dberr::kTypeMismatch)
+            << word;
+    }
     EXPECT_EQ(ErrorNumber([] { Value::Date({2026, 1, 1}).AsInteger(); }), dberr::kTypeMismatch);
     EXPECT_EQ(ErrorNumber([] { Value::Integer(32768).AsInt16("PosteID"); }), errnum::kOverflow);
     EXPECT_EQ(ErrorNumber([] { Value::Double(1e30).AsInteger(); }), errnum::kOverflow);
