@@ -12,7 +12,7 @@ packages=(
     zlib1g-dev libfmt-dev libncurses-dev libsystemd-dev systemd
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev odbc-postgresql tdsodbc
     postgresql postgresql-client
-    tmux
+    tmux locales
 )
 
 sudo_if_needed=()

@@ -1,5 +1,8 @@
 #include "service/leading_number.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -42,7 +45,10 @@ double LeadingNumber(std::string_view text) {
     std::string number = compact.substr(0, i);
     // strtod does not know the "D" exponent.
     if (i > mantissa_end) number[mantissa_end] = 'e';
-    return std::strtod(number.c_str(), nullptr);
+    // The decimal point is "." whatever the host's locale says: a French
+    // server must not read Refresh=2.5 as 2.
+    static const locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", nullptr);
+    return ::strtod_l(number.c_str(), nullptr, c_locale);
 }
 
 }  // namespace kolbi

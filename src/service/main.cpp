@@ -28,6 +28,9 @@ int main(int argc, char** argv) {
     // The screen's texts are UTF-8; a host left in the C locale still gets them.
     std::setlocale(LC_ALL, "");
     if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+    // Numbers keep their "." in everything the process reads and writes (the
+    // ODBC drivers included), whatever decimal mark the host's language uses.
+    std::setlocale(LC_NUMERIC, "C");
 
     kolbi::LinuxServicePlatform platform;
     kolbi::ProcessPriority priority;

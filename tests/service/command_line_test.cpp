@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 
 #include "service/leading_number.h"
+#include "support/subprocess.h"
+#include "support/temp_folder.h"
 
 namespace kolbi {
 namespace {
@@ -68,6 +72,23 @@ TEST(LeadingNumber, TakesTheLongestNumericStartBlanksSkipped) {
         EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << "[" << text << "]";
     }
     EXPECT_TRUE(std::isinf(LeadingNumber("1e999")));
+}
+
+// On a host whose language writes "2,5", Refresh=2.5 is still two and a half.
+TEST(LeadingNumber, KeepsItsDecimalPointUnderADecimalCommaLocale) {
+    testing::TempFolder locales;
+    auto made = testing::RunProcess("/usr/bin/localedef",
+                                    {"-i", "fr_FR", "-f", "UTF-8", locales / "fr_FR.UTF-8"});
+    ASSERT_EQ(made.exit_status, 0) << "localedef cannot make fr_FR.UTF-8 (packages libc-bin and "
+                                      "locales, scripts/install-deps.sh): "
+                                   << made.err;
+    ::setenv("LOCPATH", locales.path().c_str(), 1);
+    const bool switched = std::setlocale(LC_NUMERIC, "fr_FR.UTF-8") != nullptr;
+    const double refresh = LeadingNumber("2.5");
+    std::setlocale(LC_NUMERIC, "C");
+    ::unsetenv("LOCPATH");
+    ASSERT_TRUE(switched);
+    EXPECT_DOUBLE_EQ(refresh, 2.5);
 }
 
 }  // namespace
