@@ -196,7 +196,7 @@ He3Inspection InspectHe3(std::span<const std::uint8_t> stream) {
             break;
         default:
             result.fault = He3Fault::kUnknownForm;
-            result.detail = "form byte " + Hex(in.Byte(2));
+            result.detail = "unknown form byte " + Hex(in.Byte(2));
             break;
     }
     return result;
@@ -278,7 +278,7 @@ std::string He3FaultText(const He3Inspection& inspection) {
     switch (inspection.fault) {
         case He3Fault::kNone: return {};
         case He3Fault::kNoIdentification: text = "not an HE3 or HE0 stream"; break;
-        case He3Fault::kUnknownForm: text = "not an HE3 or HE0 stream (unknown form)"; break;
+        case He3Fault::kUnknownForm: text = "not an HE3 or HE0 stream"; break;
         case He3Fault::kTruncatedHeader: text = "truncated header"; break;
         case He3Fault::kBadLength: text = "invalid uncompressed length"; break;
         case He3Fault::kBadSymbolCount: text = "invalid symbol count"; break;
