@@ -73,7 +73,8 @@ TEST_P(InspectFaultTest, FindsTheFault) {
     EXPECT_EQ(result.stream_size, c.stream.size());
 }
 
-const std::string k255Zeros(255, '0');
+// A code of 255 bits: the prefix, then zeros.
+std::string LongCode(std::string prefix) { return prefix.append(255 - prefix.size(), '0'); }
 
 INSTANTIATE_TEST_SUITE_P(
     DamagedStreams, InspectFaultTest,
@@ -107,9 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                   He3Fault::kIncompleteCode},
         FaultCase{"SingleSymbol", Compressed({{'a', "0"}}, 1), He3Fault::kIncompleteCode},
         FaultCase{"MoreThan512Nodes",
-                  Compressed({{'a', k255Zeros}, {'b', "1" + k255Zeros.substr(1)},
-                              {'c', "11" + k255Zeros.substr(2)}},
-                             3),
+                  Compressed({{'a', LongCode("")}, {'b', LongCode("1")}, {'c', LongCode("11")}}, 3),
                   He3Fault::kTooManyNodes},
         FaultCase{"NoDataBits", Cut(kAb, 16), He3Fault::kTruncatedData},
         FaultCase{"LengthFarBeyondData", With(kAb, 5, {0xFF, 0xFF, 0xFF, 0x7F}),

@@ -207,7 +207,7 @@ ReportGenerator::ReportGenerator(ReportGeneratorOptions options) : options_(std:
         // back on a series number.
         if (!names.insert(product.name).second) {
             if (++repeats < 20 * size) continue;
-            product.name += " " + std::to_string(i);
+            product.name.append(" ").append(std::to_string(i));
             names.insert(product.name);
         }
         product.version = Version(random);
@@ -278,9 +278,11 @@ GeneratedReport ReportGenerator::Report(int number) const {
             char server[8];
             std::snprintf(server, sizeof server, "SRV%02d", random.Between(1, 12));
             const std::string name(random.Pick(kDataSources));
-            std::string source = name + ";" + Replace(name, " ", "_") + "DB;" + server;
             // Older agents leave the parentheses out.
-            line += "¬" + (random.Percent(80) ? "(" + source + ")" : source);
+            const bool parentheses = random.Percent(80);
+            line.append("¬").append(parentheses ? "(" : "");
+            line.append(name).append(";").append(name).append("DB;").append(server);
+            line.append(parentheses ? ")" : "");
         }
         text += line + "\r\n";
     }
