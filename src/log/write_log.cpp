@@ -1,0 +1,120 @@
+#include "log/write_log.h"
+
+#include <exception>
+
+#include "common/clock.h"
+#include "common/file_helpers.h"
+#include "common/file_system.h"
+#include "common/profile_file.h"
+#include "common/program_end.h"
+#include "common/pump_settings.h"
+#include "common/runtime_error.h"
+#include "log/log_date.h"
+
+namespace kolbi {
+namespace {
+
+constexpr std::string_view kEol = "\r\n";
+constexpr std::string_view kRule =
+    "------------------------------------------------------------------------------------";
+constexpr std::string_view kTitle =
+    "- Tessmar Kolbi Soft Usage Data Pump ( ERROR LOG FILE )              version 4.2.0 -";
+
+bool g_date_format_switched = false;
+
+std::function<void()>& SwitchHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
+std::string_view LevelText(std::int32_t level) {
+    switch (level) {
+        case kLevelInformation: return "Information";
+        case kLevelWarning: return "Warning    ";
+        case kLevelError: return "Error      ";
+        default: return "";
+    }
+}
+
+std::string Folder() {
+    const std::string& configured = Settings().AppFolder;
+    return configured.empty() ? AppFolder() : configured;
+}
+
+std::string LogPath(const LocalDateTime& now) {
+    return Folder() + ExecutableName() + "-" + FormatLogDate(Settings().SqlDateFormat, now) +
+           ".log";
+}
+
+std::string Stamp(const LocalDateTime& now) {
+    return "  --> [ " + FormatLogDate(Settings().SqlDateFormat, now) + ", " + FormatLogTime(now) +
+           " ] ";
+}
+
+bool IsDayFirst(const std::string& format) {
+    return format == "DD-MM-YY" || format == "DD-MM-YYYY" || format == "DD/MM/YY" ||
+           format == "DD/MM/YYYY";
+}
+
+// The database refused a value; the pump takes it for a date in the wrong
+// order and tries the other order from now on, remembering it in the INI file
+// so the next start begins with the format tried last.
+void SwitchDateFormat(const std::string& path, const LocalDateTime& now) {
+    std::string new_format = IsDayFirst(Settings().SqlDateFormat) ? "MM-DD-YY" : "DD-MM-YY";
+    std::string setting_line =
+        "Setting    " + Stamp(now) + "SQL Date Format was not set or invalid, LOTUPump set " +
+        "SQL Date Format to " + new_format + ".";
+    (void)WritePrivateProfileString("DataBase", "SqlDateFormat", new_format, Settings().IniFile);
+    Settings().SqlDateFormat = new_format;
+    (void)Fs().AppendFile(path, setting_line + std::string(kEol));
+    try {
+        if (SwitchHandler()) SwitchHandler()();
+    } catch (const std::exception&) {
+        // The writer never fails; a window that cannot be updated stays as it is.
+    }
+    g_date_format_switched = true;
+}
+
+}  // namespace
+
+void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number) {
+    if (!Settings().LogErrors) return;
+    const LocalDateTime now = CurrentClock().LocalNow();
+    const std::string path = LogPath(now);
+
+    if (!FileExists(path)) {
+        std::string header;
+        for (std::string_view line : {kRule, kTitle, kRule}) {
+            header.append(line).append(kEol);
+        }
+        (void)Fs().AppendFile(path, header);
+    }
+    std::string entry = std::string(LevelText(level)) + Stamp(now);
+    entry.append(message).append(kEol);
+    (void)Fs().AppendFile(path, entry);
+
+    if (error_number == errnum::kConversionFailed) SwitchDateFormat(path, now);
+    if (error_number == errnum::kUnspecified || error_number == errnum::kObjectClosed ||
+        error_number == errnum::kObjectOpen) {
+        EndProgram(kExitFailure);
+    }
+}
+
+std::string StandardErrorReport(std::int32_t number, std::string_view description,
+                                std::string_view location) {
+    std::string report = "Error No: " + std::to_string(number) + ", Error Description: ";
+    report.append(description).append(", ").append(location);
+    return report;
+}
+
+bool DateFormatSwitched() { return g_date_format_switched; }
+
+void SetDateFormatSwitchHandler(std::function<void()> handler) {
+    SwitchHandler() = std::move(handler);
+}
+
+std::string TodaysLogPath() { return LogPath(CurrentClock().LocalNow()); }
+
+void ResetDateFormatSwitchedForTesting() { g_date_format_switched = false; }
+
+}  // namespace kolbi

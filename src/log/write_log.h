@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kolbi {
+
+inline constexpr std::int32_t kLevelInformation = 0;
+inline constexpr std::int32_t kLevelWarning = 1;
+inline constexpr std::int32_t kLevelError = 2;
+
+// Appends one line to today's error log in the program's folder (header first
+// when the file is new), opening and closing the file for the line. Then
+// applies the policies that hang on the error number: a value the database
+// could not convert switches the log's date format; a lost connection or a
+// closed or open object ends the program. Does nothing at all while logging is
+// switched off. Never fails: a line that cannot be written is lost.
+void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number);
+
+// "Error No: <n>, Error Description: <description>, <location>".
+std::string StandardErrorReport(std::int32_t number, std::string_view description,
+                                std::string_view location);
+
+// True once the log has switched the date format; never reset while running.
+bool DateFormatSwitched();
+
+// The window's part of a date-format switch (enable Timer1, empty the status
+// label, enable timerService). The service installs it; tests may too.
+void SetDateFormatSwitchHandler(std::function<void()> handler);
+
+// Full path of today's log file with the current date format.
+std::string TodaysLogPath();
+
+// Puts the date-format flag back to False (tests only).
+void ResetDateFormatSwitchedForTesting();
+
+}  // namespace kolbi
