@@ -12,7 +12,9 @@ bin=build/bin
 work=demo/he3
 
 echo "== Building (Release) in build/"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Warnings are the test build's business (scripts/test.sh turns them into
+# errors); g++ 12 gives false ones at -O3 that must not stop the demo.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKOLBI_WERROR=OFF >/dev/null
 cmake --build build -j "$(nproc)" >/dev/null
 echo "   built $bin/he3 and $bin/kolbi-reportgen"
 

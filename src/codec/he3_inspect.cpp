@@ -25,7 +25,7 @@ std::string Of(std::size_t have, std::size_t need, const char* what) {
 
 // Bounds-checked reads: every access to the stream goes through here.
 class Reader {
-public:
+  public:
     explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::size_t size() const { return bytes_.size(); }
@@ -46,7 +46,7 @@ public:
         return (bytes_[offset + index / 8] >> (index % 8)) & 1;
     }
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
 };
 
@@ -112,9 +112,8 @@ void InspectCompressed(const Reader& in, He3Inspection& result) {
     if (result.uncompressed_length <= 0) length_fault = He3Fault::kBadLength;
     auto fail = [&](He3Fault fault, std::string detail) {
         result.fault = length_fault != He3Fault::kNone ? length_fault : fault;
-        result.detail = length_fault != He3Fault::kNone
-                            ? std::to_string(result.uncompressed_length)
-                            : std::move(detail);
+        result.detail = length_fault != He3Fault::kNone ? std::to_string(result.uncompressed_length)
+                                                        : std::move(detail);
     };
 
     const std::int32_t n = result.symbol_count;
@@ -144,8 +143,7 @@ void InspectCompressed(const Reader& in, He3Inspection& result) {
     const std::size_t code_offset = kHeaderSize + table_size;
     const std::size_t code_bytes = (total_bits + 7) / 8;
     if (!in.Has(code_offset, code_bytes)) {
-        return fail(He3Fault::kTruncatedCodeBits,
-                    Of(in.size() - code_offset, code_bytes, "bytes"));
+        return fail(He3Fault::kTruncatedCodeBits, Of(in.size() - code_offset, code_bytes, "bytes"));
     }
     std::size_t bit = 0;
     for (He3CodeEntry& entry : result.codes) {
@@ -164,13 +162,14 @@ void InspectCompressed(const Reader& in, He3Inspection& result) {
     // Every symbol costs at least the shortest code, so data bits that cannot
     // hold the announced length betray a cut stream before anything is decoded.
     std::size_t shortest = 255;
-    for (const He3CodeEntry& entry : result.codes) shortest = std::min<std::size_t>(shortest, entry.length);
+    for (const He3CodeEntry& entry : result.codes)
+        shortest = std::min<std::size_t>(shortest, entry.length);
     const std::size_t data_bytes = in.size() - result.data_offset;
     const auto length = static_cast<std::uint64_t>(result.uncompressed_length);
     if (std::uint64_t{data_bytes} * 8 < length * shortest) {
         result.fault = He3Fault::kTruncatedData;
-        result.detail = std::to_string(data_bytes) + " data bytes for " +
-                        std::to_string(length) + " bytes of output";
+        result.detail = std::to_string(data_bytes) + " data bytes for " + std::to_string(length) +
+                        " bytes of output";
     }
 }
 
@@ -192,7 +191,8 @@ He3Inspection InspectHe3(std::span<const std::uint8_t> stream) {
             break;
         case '0':
             result.form = He3Form::kStored;
-            result.uncompressed_length = static_cast<std::int64_t>(stream.size() - kIdentificationSize);
+            result.uncompressed_length =
+                static_cast<std::int64_t>(stream.size() - kIdentificationSize);
             break;
         default:
             result.fault = He3Fault::kUnknownForm;
@@ -231,8 +231,8 @@ He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuff
 
     // The decoder leaves its buffer as it was when it could not decode a
     // single byte; a stream that decodes to itself is not worth telling apart.
-    const bool nothing_decoded = std::equal(buffer.begin(), buffer.end(), stream.begin(),
-                                            stream.end());
+    const bool nothing_decoded =
+        std::equal(buffer.begin(), buffer.end(), stream.begin(), stream.end());
     const std::size_t got = nothing_decoded ? 0 : buffer.size();
     for (std::size_t i = 0; i < got; ++i) result.data_xor ^= buffer[i];
     if (got < expected) {
@@ -256,7 +256,8 @@ He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuff
     std::uint64_t data_bits = 0;
     for (std::uint8_t byte : buffer) data_bits += code_length[byte];
     const std::uint64_t used = inspection.data_offset + (data_bits + 7) / 8;
-    if (used < stream.size()) result.trailing_bytes = static_cast<std::size_t>(stream.size() - used);
+    if (used < stream.size())
+        result.trailing_bytes = static_cast<std::size_t>(stream.size() - used);
     result.data = std::move(buffer);
     return result;
 }
@@ -276,23 +277,56 @@ const char* He3FormName(He3Form form) {
 std::string He3FaultText(const He3Inspection& inspection) {
     const char* text = "";
     switch (inspection.fault) {
-        case He3Fault::kNone: return {};
-        case He3Fault::kNoIdentification: text = "not an HE3 or HE0 stream"; break;
-        case He3Fault::kUnknownForm: text = "not an HE3 or HE0 stream"; break;
-        case He3Fault::kTruncatedHeader: text = "truncated header"; break;
-        case He3Fault::kBadLength: text = "invalid uncompressed length"; break;
-        case He3Fault::kBadSymbolCount: text = "invalid symbol count"; break;
-        case He3Fault::kTruncatedTable: text = "truncated code table"; break;
-        case He3Fault::kUnorderedTable: text = "code table not in ascending symbol order"; break;
-        case He3Fault::kZeroCodeLength: text = "code length 0 in the code table"; break;
-        case He3Fault::kTruncatedCodeBits: text = "truncated code bits"; break;
-        case He3Fault::kNotPrefixCode: text = "code table is not a prefix code"; break;
-        case He3Fault::kIncompleteCode: text = "code table is incomplete"; break;
-        case He3Fault::kTooManyNodes: text = "code tree needs more than 512 nodes"; break;
-        case He3Fault::kTruncatedData: text = "truncated data"; break;
-        case He3Fault::kLengthMismatch: text = "decoded length differs from the length field"; break;
-        case He3Fault::kChecksumMismatch: text = "checksum mismatch"; break;
-        case He3Fault::kTooLarge: text = "too large for the decoder"; break;
+        case He3Fault::kNone:
+            return {};
+        case He3Fault::kNoIdentification:
+            text = "not an HE3 or HE0 stream";
+            break;
+        case He3Fault::kUnknownForm:
+            text = "not an HE3 or HE0 stream";
+            break;
+        case He3Fault::kTruncatedHeader:
+            text = "truncated header";
+            break;
+        case He3Fault::kBadLength:
+            text = "invalid uncompressed length";
+            break;
+        case He3Fault::kBadSymbolCount:
+            text = "invalid symbol count";
+            break;
+        case He3Fault::kTruncatedTable:
+            text = "truncated code table";
+            break;
+        case He3Fault::kUnorderedTable:
+            text = "code table not in ascending symbol order";
+            break;
+        case He3Fault::kZeroCodeLength:
+            text = "code length 0 in the code table";
+            break;
+        case He3Fault::kTruncatedCodeBits:
+            text = "truncated code bits";
+            break;
+        case He3Fault::kNotPrefixCode:
+            text = "code table is not a prefix code";
+            break;
+        case He3Fault::kIncompleteCode:
+            text = "code table is incomplete";
+            break;
+        case He3Fault::kTooManyNodes:
+            text = "code tree needs more than 512 nodes";
+            break;
+        case He3Fault::kTruncatedData:
+            text = "truncated data";
+            break;
+        case He3Fault::kLengthMismatch:
+            text = "decoded length differs from the length field";
+            break;
+        case He3Fault::kChecksumMismatch:
+            text = "checksum mismatch";
+            break;
+        case He3Fault::kTooLarge:
+            text = "too large for the decoder";
+            break;
     }
     if (inspection.detail.empty()) return text;
     return std::string(text) + " (" + inspection.detail + ")";

@@ -43,7 +43,7 @@ enum class He3Fault {
 struct He3CodeEntry {
     std::uint8_t symbol = 0;
     std::uint8_t length = 0;  // in bits, as stored in the table
-    std::string bits;         // the code as "0"/"1" text, root first; empty until the code bits are read
+    std::string bits;  // the code as "0"/"1" text, root first; empty until the code bits are read
 };
 
 // What could be read from a stream without decoding its data. Fields are
@@ -73,11 +73,11 @@ struct He3Inspection {
 
 // Result of decoding a stream through the codec and checking the output.
 struct He3Verification {
-    He3Inspection inspection;         // fault also covers the checks after decoding
-    std::vector<std::uint8_t> data;   // the decoded bytes; empty unless inspection.ok()
-    std::uint8_t data_xor = 0;        // XOR of what the decoder returned (compressed form)
-    bool decoded = false;             // the decoder ran (the structure was sound)
-    std::size_t trailing_bytes = 0;   // bytes after the data bits, which the decoder ignores
+    He3Inspection inspection;        // fault also covers the checks after decoding
+    std::vector<std::uint8_t> data;  // the decoded bytes; empty unless inspection.ok()
+    std::uint8_t data_xor = 0;       // XOR of what the decoder returned (compressed form)
+    bool decoded = false;            // the decoder ran (the structure was sound)
+    std::size_t trailing_bytes = 0;  // bytes after the data bits, which the decoder ignores
 };
 
 // Parses the identification, header, code table and code bits of a stream

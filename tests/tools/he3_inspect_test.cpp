@@ -25,7 +25,9 @@ Bytes With(Bytes bytes, std::size_t offset, std::initializer_list<std::uint8_t> 
     return bytes;
 }
 
-Bytes Cut(const Bytes& bytes, std::size_t size) { return Bytes(bytes.begin(), bytes.begin() + size); }
+Bytes Cut(const Bytes& bytes, std::size_t size) {
+    return Bytes(bytes.begin(), bytes.begin() + size);
+}
 
 Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
@@ -113,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"NoDataBits", Cut(kAb, 16), He3Fault::kTruncatedData},
         FaultCase{"LengthFarBeyondData", With(kAb, 5, {0xFF, 0xFF, 0xFF, 0x7F}),
                   He3Fault::kTruncatedData},
-        FaultCase{"SoundAb", kAb, He3Fault::kNone},
-        FaultCase{"SoundAbc", kAbc, He3Fault::kNone},
+        FaultCase{"SoundAb", kAb, He3Fault::kNone}, FaultCase{"SoundAbc", kAbc, He3Fault::kNone},
         FaultCase{"SoundAbracadabra", kAbracadabra, He3Fault::kNone},
         FaultCase{"StoredEmpty", Text("HE0\r"), He3Fault::kNone},
         FaultCase{"StoredBytes", Text("HE0\raaaa"), He3Fault::kNone}),
@@ -159,7 +160,7 @@ TEST(InspectHe3Test, StoredFormLengthIsTheRestOfTheStream) {
 }
 
 class DecodeAndVerifyTest : public ::testing::Test {
-protected:
+  protected:
     He3Verification Verify(const Bytes& stream) { return DecodeAndVerifyHe3(stream, codec_); }
     clsHuffman codec_;
 };

@@ -27,7 +27,7 @@ ToolRun He3(const std::vector<std::string>& args, const std::string& stdin_path 
 }
 
 class He3ToolTest : public ::testing::Test {
-protected:
+  protected:
     std::string Path(const std::string& name) const { return folder_ / name; }
     std::string Write(const std::string& name, const std::string& bytes) const {
         folder_.Write(name, bytes);
@@ -89,11 +89,11 @@ TEST_F(He3ToolTest, InfoShowsHeaderCodesAndChecksum) {
     const ToolRun run = He3({"info", Write("abra.SILog", kAbracadabra)});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    for (const char* line : {"form:                HE3 (compressed)\n",
-                             "stream size:         26 bytes\n",
-                             "uncompressed length: 11 bytes\n", "symbols:             5\n",
-                             "checksum:            0x66, matches the data\n",
-                             "  0x61 'a'      1  0\n", "  0x72 'r'      3  100\n"}) {
+    for (const char* line :
+         {"form:                HE3 (compressed)\n", "stream size:         26 bytes\n",
+          "uncompressed length: 11 bytes\n", "symbols:             5\n",
+          "checksum:            0x66, matches the data\n", "  0x61 'a'      1  0\n",
+          "  0x72 'r'      3  100\n"}) {
         EXPECT_NE(run.out.find(line), std::string::npos) << "missing: " << line << run.out;
     }
 
@@ -128,9 +128,12 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
         {"text", "plain text, not a stream", "not an HE3 or HE0 stream"},
         {"tiny", "HE", "not an HE3 or HE0 stream"},
         {"form", "HE7\r\x01\x02\x03", "not an HE3 or HE0 stream (unknown form byte 0x37)"},
-        {"header", kAbracadabra.substr(0, 9), "damaged HE3 stream: truncated header (9 of 11 bytes)"},
-        {"table", kAbracadabra.substr(0, 18), "damaged HE3 stream: truncated code table (7 of 10 bytes)"},
-        {"data", kAbracadabra.substr(0, 23), "damaged HE3 stream: truncated data (0 data bytes for 11 bytes of output)"},
+        {"header", kAbracadabra.substr(0, 9),
+         "damaged HE3 stream: truncated header (9 of 11 bytes)"},
+        {"table", kAbracadabra.substr(0, 18),
+         "damaged HE3 stream: truncated code table (7 of 10 bytes)"},
+        {"data", kAbracadabra.substr(0, 23),
+         "damaged HE3 stream: truncated data (0 data bytes for 11 bytes of output)"},
         {"checksum", checksum, "damaged HE3 stream: checksum mismatch (stored 0x67, data 0x66)"},
     };
     for (const auto& c : cases) {
@@ -146,7 +149,8 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
     }
     const ToolRun missing = He3({"compress", Path("missing"), Path("out")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "he3: " + Path("missing") + ": cannot open: No such file or directory\n");
+    EXPECT_EQ(missing.err,
+              "he3: " + Path("missing") + ": cannot open: No such file or directory\n");
     EXPECT_FALSE(folder_.Has("out"));
 }
 
@@ -205,9 +209,9 @@ TEST(He3UsageTest, HelpGoesToStandardOutput) {
 
 TEST(ReportgenToolTest, WritesCompressedReportsThatHe3Decompresses) {
     TempFolder folder;
-    const ToolRun run = RunTool(KOLBI_REPORTGEN_PATH,
-                                {"--count", "3", "--out", folder / "in", "--seed", "9",
-                                 "--products-per-report", "25", "--compressed"});
+    const ToolRun run =
+        RunTool(KOLBI_REPORTGEN_PATH, {"--count", "3", "--out", folder / "in", "--seed", "9",
+                                       "--products-per-report", "25", "--compressed"});
     ASSERT_EQ(run.status, 0) << run.err;
     ReportGeneratorOptions options;
     options.seed = 9;

@@ -11,7 +11,7 @@ namespace kolbi {
 namespace {
 
 class Descriptor {
-public:
+  public:
     explicit Descriptor(int fd, bool owned) : fd_(fd), owned_(owned) {}
     ~Descriptor() {
         if (owned_ && fd_ >= 0) ::close(fd_);
@@ -28,7 +28,7 @@ public:
         return ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
     bool owned_;
 };
@@ -45,7 +45,8 @@ std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, s
     std::vector<std::uint8_t> bytes;
     std::size_t used = 0;
     for (;;) {
-        if (bytes.size() - used < 65536) bytes.resize(std::max<std::size_t>(2 * bytes.size(), 65536));
+        if (bytes.size() - used < 65536)
+            bytes.resize(std::max<std::size_t>(2 * bytes.size(), 65536));
         const ssize_t n = ::read(in.get(), bytes.data() + used, bytes.size() - used);
         if (n == 0) break;
         if (n < 0) {
@@ -60,7 +61,8 @@ std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, s
     return bytes;
 }
 
-bool WriteAllBytes(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error) {
+bool WriteAllBytes(const std::string& path, std::span<const std::uint8_t> bytes,
+                   std::string& error) {
     const bool standard = path == "-";
     Descriptor out(standard ? STDOUT_FILENO
                             : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666),

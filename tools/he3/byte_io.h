@@ -17,7 +17,8 @@ std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, s
 
 // Replaces the content of path (creating it) by bytes; false with the reason
 // in error when it cannot be written.
-bool WriteAllBytes(const std::string& path, std::span<const std::uint8_t> bytes, std::string& error);
+bool WriteAllBytes(const std::string& path, std::span<const std::uint8_t> bytes,
+                   std::string& error);
 
 // How a path is named in messages: "<stdin>" / "<stdout>" for "-".
 std::string DisplayName(const std::string& path, bool output);

@@ -40,9 +40,8 @@ int UsageError(const std::string& reason) {
 // Shows the codec's Progress event on a terminal, and nothing when stderr is
 // a pipe or a file: scripts and logs get no carriage-return litter.
 class ProgressDisplay {
-public:
-    ProgressDisplay(clsHuffman& codec, const std::string& name, const char* verb,
-                    std::size_t size)
+  public:
+    ProgressDisplay(clsHuffman& codec, const std::string& name, const char* verb, std::size_t size)
         : name_(name), verb_(verb) {
         if (size < kProgressThreshold || ::isatty(STDERR_FILENO) != 1) return;
         codec.OnProgress([this](std::int16_t& percent) {
@@ -57,7 +56,7 @@ public:
     ProgressDisplay(const ProgressDisplay&) = delete;
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
-private:
+  private:
     std::string name_;
     const char* verb_;
     bool shown_ = false;
@@ -110,8 +109,8 @@ std::string FaultMessage(const He3Inspection& inspection) {
 
 void WarnAboutTrailingBytes(const std::string& name, const He3Verification& result) {
     if (result.trailing_bytes == 0) return;
-    std::fprintf(stderr, "he3: %s: warning: %zu bytes after the data bits, ignored\n",
-                 name.c_str(), result.trailing_bytes);
+    std::fprintf(stderr, "he3: %s: warning: %zu bytes after the data bits, ignored\n", name.c_str(),
+                 result.trailing_bytes);
 }
 
 int Decompress(const std::string& in_path, const std::string& out_path) {
@@ -127,12 +126,18 @@ int Decompress(const std::string& in_path, const std::string& out_path) {
 
 std::string SymbolText(std::uint8_t symbol) {
     switch (symbol) {
-        case '\r': return "'\\r'";
-        case '\n': return "'\\n'";
-        case '\t': return "'\\t'";
-        case '\0': return "'\\0'";
-        case '\'': return "'\\''";
-        default: break;
+        case '\r':
+            return "'\\r'";
+        case '\n':
+            return "'\\n'";
+        case '\t':
+            return "'\\t'";
+        case '\0':
+            return "'\\0'";
+        case '\'':
+            return "'\\''";
+        default:
+            break;
     }
     if (symbol >= 0x20 && symbol < 0x7F) return std::string("'") + static_cast<char>(symbol) + "'";
     return "";
@@ -150,7 +155,8 @@ void PrintInspection(const std::string& name, const He3Verification& result) {
     }
     if (in.form != He3Form::kCompressed || !in.has_header) return;
 
-    std::printf("uncompressed length: %lld bytes\n", static_cast<long long>(in.uncompressed_length));
+    std::printf("uncompressed length: %lld bytes\n",
+                static_cast<long long>(in.uncompressed_length));
     std::printf("symbols:             %d\n", in.symbol_count);
     if (!result.decoded) {
         std::printf("checksum:            0x%02X, not checked\n", in.checksum);

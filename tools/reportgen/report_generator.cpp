@@ -13,7 +13,7 @@ namespace {
 // splitmix64: tiny, and unlike the standard distributions it gives the same
 // numbers with every compiler and library, which keeps reports reproducible.
 class Random {
-public:
+  public:
     explicit Random(std::uint64_t seed) : state_(seed) {}
 
     std::uint64_t Next() {
@@ -34,7 +34,7 @@ public:
         return items[Below(N)];
     }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
@@ -79,25 +79,81 @@ std::string Replace(std::string text, std::string_view key, std::string_view val
 }
 
 constexpr std::array<std::string_view, 32> kVendors = {
-    "Acme",           "Gizmo Software",    "Northwind Systems", "Bluebird Data",
-    "Hobby Tools",    "Zenith Labs",       "Orbital Media",     "Pinecrest",
-    "Quantix",        "Redwood Graphics",  "Silverline",        "Tandem Works",
-    "Umbra Security", "Vortex Audio",      "Willow Office",     "Xeno Networks",
-    "Yarrow Imaging", "Lumière Logiciels", "Éditions Mercure",  "Castor & Pollux",
-    "Kestrel",        "Meridian Soft",     "Nimbus",            "Obsidian Games",
-    "Papyrus",        "Helix Research",    "Ironbark",          "Jasper Finance",
-    "Galène",         "Fjord Development", "Deltaforme",        "Boréal Informatique",
+    "Acme",
+    "Gizmo Software",
+    "Northwind Systems",
+    "Bluebird Data",
+    "Hobby Tools",
+    "Zenith Labs",
+    "Orbital Media",
+    "Pinecrest",
+    "Quantix",
+    "Redwood Graphics",
+    "Silverline",
+    "Tandem Works",
+    "Umbra Security",
+    "Vortex Audio",
+    "Willow Office",
+    "Xeno Networks",
+    "Yarrow Imaging",
+    "Lumière Logiciels",
+    "Éditions Mercure",
+    "Castor & Pollux",
+    "Kestrel",
+    "Meridian Soft",
+    "Nimbus",
+    "Obsidian Games",
+    "Papyrus",
+    "Helix Research",
+    "Ironbark",
+    "Jasper Finance",
+    "Galène",
+    "Fjord Development",
+    "Deltaforme",
+    "Boréal Informatique",
 };
 
 constexpr std::array<std::string_view, 40> kNouns = {
-    "Editor",          "Viewer",          "Studio",         "Office",        "Mail",
-    "Browser",         "Backup",          "Antivirus",      "Firewall",      "Scanner",
-    "PDF Reader",      "Media Player",    "Photo Suite",    "Accounting",    "Payroll",
-    "Runtime",         "SDK",             "Toolkit",        "Client",        "Server Tools",
-    "Designer",        "Compiler",        "Debugger",       "Database",      "Sync",
-    "Agent",           "Updater",         "Remote Desktop", "Terminal",      "Archiver",
-    "Lecteur vidéo",   "Gestionnaire",    "Comptabilité",   "Éditeur",       "Mise à jour",
-    "Sécurité réseau", "Traitement texte", "Agenda",        "Présentations", "Tableur",
+    "Editor",
+    "Viewer",
+    "Studio",
+    "Office",
+    "Mail",
+    "Browser",
+    "Backup",
+    "Antivirus",
+    "Firewall",
+    "Scanner",
+    "PDF Reader",
+    "Media Player",
+    "Photo Suite",
+    "Accounting",
+    "Payroll",
+    "Runtime",
+    "SDK",
+    "Toolkit",
+    "Client",
+    "Server Tools",
+    "Designer",
+    "Compiler",
+    "Debugger",
+    "Database",
+    "Sync",
+    "Agent",
+    "Updater",
+    "Remote Desktop",
+    "Terminal",
+    "Archiver",
+    "Lecteur vidéo",
+    "Gestionnaire",
+    "Comptabilité",
+    "Éditeur",
+    "Mise à jour",
+    "Sécurité réseau",
+    "Traitement texte",
+    "Agenda",
+    "Présentations",
+    "Tableur",
 };
 
 constexpr std::array<std::string_view, 8> kEditions = {
@@ -125,8 +181,8 @@ constexpr std::array<std::string_view, 14> kCopyrights = {
 };
 
 constexpr std::array<std::string_view, 10> kDataSources = {
-    "Payroll", "Stock", "CRM", "Compta", "Ventes", "Helpdesk", "Inventaire", "Achats",
-    "Planning", "Archives",
+    "Payroll",  "Stock",      "CRM",    "Compta",   "Ventes",
+    "Helpdesk", "Inventaire", "Achats", "Planning", "Archives",
 };
 
 constexpr std::array<std::string_view, 6> kDriverKinds = {
@@ -178,8 +234,8 @@ std::string WorkstationName(int number) {
 ReportGenerator::ReportGenerator(ReportGeneratorOptions options) : options_(std::move(options)) {
     options_.products_per_report = std::max(0, options_.products_per_report);
     Random random(Mix(options_.seed, 0));
-    const std::size_t size = std::max<std::size_t>(
-        500, 2 * static_cast<std::size_t>(options_.products_per_report));
+    const std::size_t size =
+        std::max<std::size_t>(500, 2 * static_cast<std::size_t>(options_.products_per_report));
     catalogue_.reserve(size);
     std::set<std::string> names;
     std::size_t repeats = 0;
@@ -193,10 +249,12 @@ ReportGenerator::ReportGenerator(ReportGeneratorOptions options) : options_(std:
                 product.name = brand + "® " + std::string(noun);
                 break;
             case 1:
-                product.name = std::string(noun) + "™ " + std::to_string(random.Between(1995, 2024));
+                product.name =
+                    std::string(noun) + "™ " + std::to_string(random.Between(1995, 2024));
                 break;
             case 2:
-                product.name = brand + " " + std::string(noun) + " " + std::string(random.Pick(kEditions));
+                product.name =
+                    brand + " " + std::string(noun) + " " + std::string(random.Pick(kEditions));
                 break;
             default:
                 product.name = brand + " " + std::string(noun);
@@ -213,7 +271,8 @@ ReportGenerator::ReportGenerator(ReportGeneratorOptions options) : options_(std:
         product.version = Version(random);
         product.alternate_version = Version(random);
         product.description =
-            random.Percent(60) ? product.name + " " + product.version.substr(0, product.version.find_first_of(".,"))
+            random.Percent(60) ? product.name + " " +
+                                     product.version.substr(0, product.version.find_first_of(".,"))
                                : product.name;
         product.copyright = Copyright(random, vendor);
         catalogue_.push_back(std::move(product));
@@ -272,7 +331,8 @@ GeneratedReport ReportGenerator::Report(int number) const {
     const int driver_count = random.Between(1, 4);
     for (int d = 0; d < driver_count; ++d) {
         const Driver& driver = drivers_[random.Below(drivers_.size())];
-        std::string line = Line({driver.name, driver.description, driver.version, driver.maker}, "¬");
+        std::string line =
+            Line({driver.name, driver.description, driver.version, driver.maker}, "¬");
         const int sources = random.Percent(20) ? 0 : random.Between(1, 3);
         for (int s = 0; s < sources; ++s) {
             char server[8];
