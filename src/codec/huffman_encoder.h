@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "codec/progress_reporter.h"
+
+namespace kolbi::he3 {
+
+// Replaces the first `length` bytes of `buffer` by their HE3 stream and resizes it to
+// exactly the stream (the work behind clsHuffman::EncodeByte).
+//
+// Empty input gives the 4-byte stored stream; one distinct byte value, or data bits
+// longer than the input, give the stored form; anything else the compressed form.
+// Progress: 0..7 while counting, 7..12 over the checksum, 12..100 while writing the
+// data, then 100; the stored form raises at most the counting values. Raises
+// RuntimeError(errnum::kOverflow) with `buffer` untouched when the data bits would
+// exceed 2^31 - 1. Never yields to the host: nothing in the pump waits on an encode.
+void EncodeStream(std::vector<std::uint8_t>& buffer, std::size_t length,
+                  ProgressReporter& progress);
+
+}  // namespace kolbi::he3
