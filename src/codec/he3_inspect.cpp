@@ -25,7 +25,7 @@ std::string Of(std::size_t have, std::size_t need, const char* what) {
 
 // Bounds-checked reads: every access to the stream goes through here.
 class Reader {
-  public:
+public:
     explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::size_t size() const { return bytes_.size(); }
@@ -46,7 +46,7 @@ class Reader {
         return (bytes_[offset + index / 8] >> (index % 8)) & 1;
     }
 
-  private:
+private:
     std::span<const std::uint8_t> bytes_;
 };
 

@@ -160,7 +160,7 @@ TEST(InspectHe3Test, StoredFormLengthIsTheRestOfTheStream) {
 }
 
 class DecodeAndVerifyTest : public ::testing::Test {
-  protected:
+protected:
     He3Verification Verify(const Bytes& stream) { return DecodeAndVerifyHe3(stream, codec_); }
     clsHuffman codec_;
 };

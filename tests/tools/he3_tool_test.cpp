@@ -27,7 +27,7 @@ ToolRun He3(const std::vector<std::string>& args, const std::string& stdin_path 
 }
 
 class He3ToolTest : public ::testing::Test {
-  protected:
+protected:
     std::string Path(const std::string& name) const { return folder_ / name; }
     std::string Write(const std::string& name, const std::string& bytes) const {
         folder_.Write(name, bytes);

@@ -11,7 +11,7 @@ namespace kolbi {
 namespace {
 
 class Descriptor {
-  public:
+public:
     explicit Descriptor(int fd, bool owned) : fd_(fd), owned_(owned) {}
     ~Descriptor() {
         if (owned_ && fd_ >= 0) ::close(fd_);
@@ -28,7 +28,7 @@ class Descriptor {
         return ::close(fd) == 0;
     }
 
-  private:
+private:
     int fd_;
     bool owned_;
 };

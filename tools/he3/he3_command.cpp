@@ -40,7 +40,7 @@ int UsageError(const std::string& reason) {
 // Shows the codec's Progress event on a terminal, and nothing when stderr is
 // a pipe or a file: scripts and logs get no carriage-return litter.
 class ProgressDisplay {
-  public:
+public:
     ProgressDisplay(clsHuffman& codec, const std::string& name, const char* verb, std::size_t size)
         : name_(name), verb_(verb) {
         if (size < kProgressThreshold || ::isatty(STDERR_FILENO) != 1) return;
@@ -56,7 +56,7 @@ class ProgressDisplay {
     ProgressDisplay(const ProgressDisplay&) = delete;
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
-  private:
+private:
     std::string name_;
     const char* verb_;
     bool shown_ = false;

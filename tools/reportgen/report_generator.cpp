@@ -13,7 +13,7 @@ namespace {
 // splitmix64: tiny, and unlike the standard distributions it gives the same
 // numbers with every compiler and library, which keeps reports reproducible.
 class Random {
-  public:
+public:
     explicit Random(std::uint64_t seed) : state_(seed) {}
 
     std::uint64_t Next() {
@@ -34,7 +34,7 @@ class Random {
         return items[Below(N)];
     }
 
-  private:
+private:
     std::uint64_t state_;
 };
 

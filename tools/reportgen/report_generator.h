@@ -28,7 +28,7 @@ struct GeneratedReport {
 // shapes vendor names arrive in, Windows-1252 characters, comma-separated
 // versions, and ODBC driver lines with their data sources.
 class ReportGenerator {
-  public:
+public:
     explicit ReportGenerator(ReportGeneratorOptions options);
 
     // The report of workstation number `number` (1 is PC001). The same options
@@ -38,7 +38,7 @@ class ReportGenerator {
     // Reports 1 to count.
     std::vector<GeneratedReport> Reports(int count) const;
 
-  private:
+private:
     struct Product {
         std::string description;
         std::string name;
