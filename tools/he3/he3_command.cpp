@@ -42,7 +42,7 @@ int UsageError(const std::string& reason) {
 class ProgressDisplay {
 public:
     ProgressDisplay(clsHuffman& codec, const std::string& name, const char* verb, std::size_t size)
-        : name_(name), verb_(verb) {
+        : codec_(codec), name_(name), verb_(verb) {
         if (size < kProgressThreshold || ::isatty(STDERR_FILENO) != 1) return;
         codec.OnProgress([this](std::int16_t& percent) {
             std::fprintf(stderr, "\rhe3: %s: %s %3d%%", name_.c_str(), verb_, percent);
@@ -51,12 +51,14 @@ public:
         });
     }
     ~ProgressDisplay() {
+        codec_.OnProgress(nullptr);
         if (shown_) std::fputc('\n', stderr);
     }
     ProgressDisplay(const ProgressDisplay&) = delete;
     ProgressDisplay& operator=(const ProgressDisplay&) = delete;
 
 private:
+    clsHuffman& codec_;
     std::string name_;
     const char* verb_;
     bool shown_ = false;
