@@ -11,6 +11,7 @@ namespace kolbi {
 namespace {
 
 constexpr size_t kMaxValueLength = 254;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string_view Trim(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -58,6 +59,13 @@ std::vector<Line> SplitLines(std::string_view content) {
         std::string_view text = content.substr(0, end);
         if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
         lines.push_back(Classify(text));
+        // An editor's UTF-8 byte order mark must not hide the first section;
+        // the line keeps it, so a write gives the file back as it was.
+        if (lines.size() == 1 && text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+            Line classified = Classify(text.substr(kByteOrderMark.size()));
+            classified.text = text;
+            lines.back() = classified;
+        }
         if (end == std::string_view::npos) break;
         content.remove_prefix(end + 1);
     }

@@ -15,6 +15,7 @@ inline constexpr std::int32_t kInvalidProcedureCall = 5;
 inline constexpr std::int32_t kFileNotFound = 53;
 inline constexpr std::int32_t kInputPastEndOfFile = 62;
 inline constexpr std::int32_t kPathFileAccessError = 75;
+inline constexpr std::int32_t kPathNotFound = 76;
 inline constexpr std::int32_t kInvalidUseOfNull = 94;
 inline constexpr std::int32_t kObjectClosed = 3704;
 inline constexpr std::int32_t kObjectOpen = 3705;

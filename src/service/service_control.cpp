@@ -1,0 +1,151 @@
+#include "service/service_control.h"
+
+#include <syslog.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include "common/file_helpers.h"
+#include "common/file_system.h"
+#include "service/unit_file.h"
+
+namespace kolbi {
+namespace {
+
+constexpr int kMemberServiceName = 5;
+constexpr int kMemberDisplayName = 9;
+constexpr int kMemberStartMode = 10;
+constexpr std::int32_t kStartModeAutomatic = 2;
+
+constexpr std::int16_t kEventTypeError = 1;
+constexpr std::int16_t kEventTypeWarning = 2;
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+void ServiceControl::Set(int member, Value value) {
+    if (member == kMemberServiceName && std::holds_alternative<std::string>(value)) {
+        service_name_ = std::get<std::string>(value);
+    } else if (member == kMemberDisplayName && std::holds_alternative<std::string>(value)) {
+        display_name_ = std::get<std::string>(value);
+    } else if (member == kMemberStartMode && std::holds_alternative<std::int32_t>(value)) {
+        start_mode_ = std::get<std::int32_t>(value);
+    }
+    settings_.emplace_back(member, std::move(value));
+}
+
+std::string ServiceControl::UnitName() const { return UnitNameOf(service_name_); }
+
+std::string ServiceControl::UnitPath() const {
+    return WithTrailingSlash(platform_.UnitFolder()) + UnitName();
+}
+
+bool ServiceControl::Install() {
+    last_error_.clear();
+    const std::string executable = platform_.ExecutablePath();
+    std::optional<std::string> text =
+        UnitFileText({display_name_, executable, FolderOf(executable), UnitName()});
+    if (!text) {
+        last_error_ = "the program's path \"" + executable + "\" cannot be written in a unit file";
+        return false;
+    }
+    const std::string path = UnitPath();
+    errno = 0;
+    if (!Fs().WriteFile(path, *text)) {
+        last_error_ =
+            "cannot write " + path + (errno ? std::string(": ") + std::strerror(errno) : "");
+        return false;
+    }
+    if (platform_.SystemctlUsable()) {
+        platform_.Systemctl({"daemon-reload"});
+        if (start_mode_ == kStartModeAutomatic) platform_.Systemctl({"enable", UnitName()});
+    }
+    return true;
+}
+
+bool ServiceControl::Uninstall() {
+    last_error_.clear();
+    const std::string path = UnitPath();
+    if (!Fs().PathExists(path)) {
+        last_error_ = path + " is not there";
+        return false;
+    }
+    const bool systemctl = platform_.SystemctlUsable();
+    if (systemctl) {
+        platform_.Systemctl({"stop", UnitName()});
+        platform_.Systemctl({"disable", UnitName()});
+    }
+    errno = 0;
+    const bool removed = Fs().Remove(path);
+    if (!removed) {
+        last_error_ =
+            "cannot remove " + path + (errno ? std::string(": ") + std::strerror(errno) : "");
+    }
+    if (systemctl) platform_.Systemctl({"daemon-reload"});
+    return removed;
+}
+
+void ServiceControl::StartService() {
+    if (platform_.UnderServiceManager()) platform_.Notify("READY=1");
+    Post(ServiceEvent::kStart);
+}
+
+void ServiceControl::LogEvent(std::int16_t event_type, std::int32_t event_id,
+                              const std::string& text) {
+    int priority = event_type == kEventTypeError     ? LOG_ERR
+                   : event_type == kEventTypeWarning ? LOG_WARNING
+                                                     : LOG_INFO;
+    platform_.SystemLog(priority, "event " + std::to_string(event_id) + ": " + text);
+}
+
+void ServiceControl::Acknowledge(ServiceEvent event, bool success) {
+    if (!platform_.UnderServiceManager()) return;
+    switch (event) {
+        case ServiceEvent::kStop:
+            platform_.Notify("STOPPING=1");
+            break;
+        case ServiceEvent::kPause:
+            if (success) platform_.Notify("STATUS=Paused: the stop watchdog is off");
+            break;
+        case ServiceEvent::kStart:
+        case ServiceEvent::kContinue:
+            if (success) platform_.Notify("STATUS=Running");
+            break;
+    }
+}
+
+std::optional<ServiceEvent> ServiceControl::TakeEvent() {
+    if (signals_.Pending()) {
+        for (int number : signals_.Take()) {
+            switch (number) {
+                // A hang-up of the terminal the pump runs on stops it too, so
+                // that no report is cut off in the middle.
+                case SIGTERM:
+                case SIGINT:
+                case SIGHUP:
+                    posted_.push_back(ServiceEvent::kStop);
+                    break;
+                case SIGUSR1:
+                    posted_.push_back(ServiceEvent::kPause);
+                    break;
+                case SIGUSR2:
+                    posted_.push_back(ServiceEvent::kContinue);
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+    if (posted_.empty()) return std::nullopt;
+    ServiceEvent event = posted_.front();
+    posted_.pop_front();
+    return event;
+}
+
+}  // namespace kolbi

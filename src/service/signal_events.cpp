@@ -1,0 +1,73 @@
+#include "service/signal_events.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+
+namespace kolbi {
+namespace {
+
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2};
+
+int g_pipe[2] = {-1, -1};
+std::atomic<bool> g_pending{false};
+struct sigaction g_previous[sizeof kSignals / sizeof kSignals[0]];
+
+extern "C" void OnSignal(int number) {
+    int saved = errno;
+    unsigned char byte = static_cast<unsigned char>(number);
+    g_pending.store(true, std::memory_order_relaxed);
+    (void)!::write(g_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+}  // namespace
+
+bool SignalEvents::Install() {
+    if (installed_) return true;
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+        ::sigaction(kSignals[i], &action, &g_previous[i]);
+    }
+    installed_ = true;
+    return true;
+}
+
+SignalEvents::~SignalEvents() {
+    if (!installed_) return;
+    for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
+        ::sigaction(kSignals[i], &g_previous[i], nullptr);
+    }
+    ::close(g_pipe[0]);
+    ::close(g_pipe[1]);
+    g_pipe[0] = g_pipe[1] = -1;
+    g_pending.store(false);
+}
+
+int SignalEvents::WakeFd() const { return installed_ ? g_pipe[0] : -1; }
+
+bool SignalEvents::Pending() const {
+    return installed_ && g_pending.load(std::memory_order_relaxed);
+}
+
+std::vector<int> SignalEvents::Take() {
+    std::vector<int> numbers;
+    if (!installed_) return numbers;
+    g_pending.store(false, std::memory_order_relaxed);
+    unsigned char buffer[64];
+    for (;;) {
+        ssize_t n = ::read(g_pipe[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        numbers.insert(numbers.end(), buffer, buffer + n);
+    }
+    return numbers;
+}
+
+}  // namespace kolbi

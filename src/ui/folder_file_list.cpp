@@ -1,0 +1,85 @@
+#include "ui/folder_file_list.h"
+
+#include <fnmatch.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "common/file_system.h"
+#include "common/runtime_error.h"
+
+namespace kolbi {
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool NameLess(const std::string& a, const std::string& b) {
+    auto fold_less = [](char x, char y) { return Lower(x) < Lower(y); };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), fold_less)) {
+        return true;
+    }
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), fold_less)) {
+        return false;
+    }
+    return a < b;  // same letters: a stable order all the same
+}
+
+}  // namespace
+
+bool FolderFileList::Matches(const std::string& pattern, const std::string& name) {
+    size_t start = 0;
+    for (;;) {
+        size_t end = pattern.find(';', start);
+        std::string one = pattern.substr(start, end == std::string::npos ? end : end - start);
+        if (!one.empty() && ::fnmatch(one.c_str(), name.c_str(), FNM_CASEFOLD) == 0) return true;
+        if (end == std::string::npos) return false;
+        start = end + 1;
+    }
+}
+
+std::vector<std::string> FolderFileList::Read(const std::string& folder, bool& listed) const {
+    std::optional<std::vector<std::string>> all = Fs().ListFiles(folder);
+    listed = all.has_value();
+    std::vector<std::string> names;
+    if (!all) return names;
+    for (std::string& name : *all) {
+        if (!name.empty() && name.front() != '.' && Matches(pattern_, name)) {
+            names.push_back(std::move(name));
+        }
+    }
+    std::sort(names.begin(), names.end(), NameLess);
+    return names;
+}
+
+void FolderFileList::SetPath(const std::string& folder) {
+    bool listed = false;
+    std::vector<std::string> names = Read(folder, listed);
+    if (!listed) throw RuntimeError(errnum::kPathNotFound, "Path not found: " + folder);
+    path_ = folder;
+    names_ = std::move(names);
+}
+
+void FolderFileList::SetPattern(std::string pattern) {
+    pattern_ = std::move(pattern);
+    Refresh();
+}
+
+void FolderFileList::Refresh() {
+    if (path_.empty()) {
+        names_.clear();
+        return;
+    }
+    bool listed = false;
+    names_ = Read(path_, listed);
+}
+
+const std::string& FolderFileList::List(int index) const {
+    if (index < 0 || index >= ListCount()) {
+        throw RuntimeError(errnum::kInvalidProcedureCall,
+                           "Invalid procedure call or argument: file list index " +
+                               std::to_string(index) + " of " + std::to_string(ListCount()));
+    }
+    return names_[static_cast<size_t>(index)];
+}
+
+}  // namespace kolbi

@@ -1,0 +1,384 @@
+// The window's procedures on the event loop, driven by a fake clock: start-up
+// modes, the tick rule, the service events and when handlers may run.
+#include "service/pump_host.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <syslog.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+
+#include "common/clock.h"
+#include "common/file_helpers.h"
+#include "common/pending_events.h"
+#include "common/program_end.h"
+#include "common/pump_settings.h"
+#include "common/status_text.h"
+#include "config/ini_file.h"
+#include "log/write_log.h"
+#include "service/fake_service_platform.h"
+#include "support/temp_folder.h"
+
+namespace kolbi {
+namespace {
+
+using std::chrono::seconds;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using testing::FakeServicePlatform;
+using ::testing::HasSubstr;
+using testing::TempFolder;
+
+// Stands in for the queue, the report pass and the database.
+class RecordingProcessing : public Form1Processing {
+public:
+    void Do_Log(Form1& form) override {
+        ++do_logs;
+        Enter();
+        if (on_do_log) on_do_log(form);
+        --depth;
+    }
+    void ProcessingCycle(Form1& form, Procedure& Timer1_Timer) override {
+        ++cycles;
+        Enter();
+        if (on_cycle) on_cycle(form, Timer1_Timer);
+        --depth;
+    }
+    void CloseIdleConnection() override { ++idle_closes; }
+
+    int do_logs = 0;
+    int cycles = 0;
+    int idle_closes = 0;
+    int deepest = 0;
+    std::function<void(Form1&)> on_do_log;
+    std::function<void(Form1&, Procedure&)> on_cycle;
+
+private:
+    void Enter() { deepest = std::max(deepest, ++depth); }
+    int depth = 0;
+};
+
+class PumpHostTest : public ::testing::Test {
+protected:
+    PumpHostTest() {
+        Settings() = PumpSettings{};
+        SetStatusText("");
+        ResetDateFormatSwitchedForTesting();
+        SetAppFolderForTesting(app.path(), "kolbipump");
+        std::filesystem::create_directories(app / "in/incoming");
+        WriteIni("1");
+        host = std::make_unique<PumpHost>(platform, priority, PumpHost::Options{false});
+        host->form().SetProcessing(&processing);
+    }
+
+    void WriteIni(const std::string& refresh) {
+        app.Write("KolbiPumps.ini",
+                  "[DataBase]\r\nSqlDateFormat=DD-MM-YYYY\r\n[SoftInventory]\r\n"
+                  "Refresh=" +
+                      refresh + "\r\nincomingFilesPath=" + app / "in" + "\r\nLogError=yes\r\n");
+    }
+
+    // Starts the program with a command line; the exit status if it ended there.
+    std::optional<int> Load(const std::string& command_line) {
+        try {
+            host->Load(command_line);
+        } catch (const ProgramEnded& ended) {
+            return ended.exit_status;
+        }
+        return std::nullopt;
+    }
+
+    // Moves the clock on and runs whatever came due; the exit status if the
+    // program ended.
+    std::optional<int> Advance(seconds by) {
+        clock.Advance(by);
+        try {
+            host->loop().RunDue();
+        } catch (const ProgramEnded& ended) {
+            return ended.exit_status;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<int> DoEvents() {
+        try {
+            host->loop().DoEvents();
+        } catch (const ProgramEnded& ended) {
+            return ended.exit_status;
+        }
+        return std::nullopt;
+    }
+
+    std::string Log() { return app.Read("kolbipump-04-12-2026.log"); }
+    Form1& form() { return host->form(); }
+
+    FakeClock clock;
+    ScopedClock scoped_clock{clock};
+    TempFolder app;
+    FakeServicePlatform platform;
+    std::vector<int> nice_values;
+    ProcessPriority priority{[this](int nice) {
+        nice_values.push_back(nice);
+        return nice >= 19;  // only lowering is allowed, as for an ordinary user
+    }};
+    RecordingProcessing processing;
+    ScopedProgramEndTrap trap;
+    std::unique_ptr<PumpHost> host;
+};
+
+TEST_F(PumpHostTest, ServiceModeHandsOverToTheManagerAndStartsProcessingAfter30Seconds) {
+    platform.under_manager = true;
+    ASSERT_EQ(Load(""), std::nullopt);
+
+    using Setting = std::pair<int, ServiceControl::Value>;
+    const std::string product = "Kolbi Software Inventory Pump";
+    EXPECT_THAT(
+        host->NTServiceOCX().SettingsMade(),
+        ElementsAre(Setting{6, false}, Setting{2, std::int32_t{6}}, Setting{8, false},
+                    Setting{5, product}, Setting{9, product}, Setting{10, std::int32_t{2}}));
+    EXPECT_FALSE(form().Visible);
+    EXPECT_FALSE(form().StopRequested);
+    EXPECT_FALSE(form().Timer1.Enabled());
+    EXPECT_TRUE(form().TimerStart.Enabled());
+    EXPECT_THAT(nice_values, ElementsAre(19));  // the idle class
+    EXPECT_THAT(platform.notifications, ElementsAre("READY=1"));
+
+    ASSERT_EQ(DoEvents(), std::nullopt);  // the manager's Start
+    EXPECT_THAT(platform.notifications, ElementsAre("READY=1", "STATUS=Running"));
+    EXPECT_TRUE(form().timerService.Enabled());
+
+    ASSERT_EQ(Advance(seconds(29)), std::nullopt);
+    EXPECT_EQ(processing.do_logs, 0);
+    ASSERT_EQ(Advance(seconds(1)), std::nullopt);  // TimerStart: configuration, first pass
+    EXPECT_EQ(Settings().Refresh, "1");
+    EXPECT_EQ(processing.do_logs, 1);
+    EXPECT_FALSE(form().TimerStart.Enabled());
+    EXPECT_TRUE(form().Timer1.Enabled());
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);  // the first tick of Timer1
+    EXPECT_EQ(processing.cycles, 1);
+    ASSERT_EQ(Advance(seconds(600)), std::nullopt);  // one late tick, not twenty
+    EXPECT_EQ(processing.cycles, 2);
+}
+
+TEST_F(PumpHostTest, VisibleModeStartsAtOnceButProcessesOnlyAfterStart) {
+    ASSERT_EQ(Load("  -S  "), std::nullopt);
+    EXPECT_TRUE(form().Visible);
+    EXPECT_EQ(processing.do_logs, 1);  // the start of processing ran inside Form_Load
+    EXPECT_EQ(Settings().incomingFilesPath, app / "in");
+    EXPECT_FALSE(form().TimerStart.Enabled());
+    EXPECT_FALSE(form().Timer1.Enabled());
+    EXPECT_TRUE(form().timerService.Enabled());
+    EXPECT_EQ(form().timerService.Interval(), std::chrono::milliseconds(60000));
+    EXPECT_FALSE(form().StopRequested);
+
+    ASSERT_EQ(Advance(seconds(300)), std::nullopt);
+    EXPECT_EQ(processing.cycles, 0);  // nothing periodic before START
+
+    host->loop().PressStart();
+    ASSERT_EQ(Advance(seconds(0)), std::nullopt);
+    EXPECT_EQ(processing.do_logs, 2);
+    EXPECT_EQ(processing.cycles, 1);  // Refresh 1: START's tick processes
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    EXPECT_EQ(processing.cycles, 2);
+}
+
+TEST_F(PumpHostTest, DetachedModeRunsAtNormalPriorityWithoutTheManager) {
+    ASSERT_EQ(Load("-n"), std::nullopt);
+    EXPECT_FALSE(form().Visible);
+    EXPECT_THAT(nice_values, ElementsAre(0));  // refused here, and that is fine
+    EXPECT_TRUE(platform.notifications.empty());
+    EXPECT_EQ(DoEvents(), std::nullopt);
+    EXPECT_TRUE(form().timerService.Enabled());
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    EXPECT_EQ(processing.do_logs, 1);
+}
+
+TEST_F(PumpHostTest, RefreshDecidesWhichTicksProcess) {
+    // I: an idle tick, P: a processing tick.
+    const std::pair<const char*, const char*> cases[] = {
+        {"3", "IIPIIP"}, {"", "PPP"},       {"0", "PPP"},    {"1", "PPP"},
+        {"-4", "PPP"},   {"2.5", "IIPIIP"}, {" 2 ", "IPIP"}, {"10abc", "IIIIIIIIIP"},
+        {"abc", "PPP"},
+    };
+    for (const auto& [refresh, pattern] : cases) {
+        WriteIni(refresh);
+        form().Timer1.Disable();
+        host->TimerStart_Timer();
+        std::string seen;
+        for (size_t i = 0; i < std::string(pattern).size(); ++i) {
+            int cycles = processing.cycles;
+            int closes = processing.idle_closes;
+            ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+            seen += processing.cycles > cycles ? 'P' : processing.idle_closes > closes ? 'I' : '-';
+        }
+        EXPECT_EQ(seen, pattern) << "Refresh=" << refresh;
+    }
+}
+
+TEST_F(PumpHostTest, RefreshTicksOverflowIsLoggedAndTheTickStaysIdle) {
+    WriteIni("99999");
+    host->TimerStart_Timer();
+    form().RefreshTicks = 32767;
+    host->Timer1_Timer();
+    host->Timer1_Timer();
+    EXPECT_EQ(form().RefreshTicks, 32767);
+    EXPECT_EQ(processing.cycles, 0);
+    EXPECT_EQ(processing.idle_closes, 2);
+    std::string log = Log();
+    size_t first = log.find("Error No: 6, Error Description: Overflow");
+    ASSERT_NE(first, std::string::npos) << log;
+    EXPECT_NE(log.find("Error No: 6", first + 1), std::string::npos);  // once per tick
+    EXPECT_THAT(log, HasSubstr(", in procedure Timer1_Timer of Feuille Form1\r\n"));
+}
+
+TEST_F(PumpHostTest, AFailureInTheCycleGoesOnUnlessTheDateFormatWasSwitched) {
+    std::vector<std::string> steps;
+    processing.on_cycle = [&](Form1& form, Procedure& proc) {
+        form.Timer1.Disable();
+        form.timerService.Disable();
+        proc.Run([&] { throw RuntimeError(errnum::kFileNotFound, "File not found"); });
+        proc.Run([&] { steps.push_back("after the file error"); });
+        proc.Run([&] { throw RuntimeError(errnum::kConversionFailed, "bad date"); });
+        proc.Run([&] { steps.push_back("after the date error"); });
+    };
+    host->TimerStart_Timer();
+    host->Timer1_Timer();
+
+    EXPECT_THAT(steps, ElementsAre("after the file error"));
+    EXPECT_TRUE(DateFormatSwitched());
+    // The switch enabled Timer1 and emptied the status line; the handler
+    // enabled the watchdog.
+    EXPECT_TRUE(form().Timer1.Enabled());
+    EXPECT_TRUE(form().timerService.Enabled());
+    EXPECT_EQ(INIRead("DataBase", "SqlDateFormat", app / "KolbiPumps.ini"), "MM-DD-YY");
+    EXPECT_THAT(Log(), HasSubstr("Error No: 53, Error Description: File not found, in procedure "
+                                 "Timer1_Timer of Feuille Form1\r\n"));
+    EXPECT_THAT(Log(), HasSubstr("Setting      --> [ 04-12-2026, 9:5:3 ] SQL Date Format was not "
+                                 "set or invalid, LOTUPump set SQL Date Format to MM-DD-YY.\r\n"));
+}
+
+TEST_F(PumpHostTest, PauseAndContinueSwitchOnlyTheWatchdog) {
+    ASSERT_EQ(Load(""), std::nullopt);
+    ASSERT_EQ(DoEvents(), std::nullopt);            // Start
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);  // the start of processing
+    ::raise(SIGUSR1);                               // Pause, as the operator sends it
+    ASSERT_EQ(DoEvents(), std::nullopt);
+    EXPECT_FALSE(form().timerService.Enabled());
+    EXPECT_TRUE(form().Timer1.Enabled());
+    EXPECT_THAT(
+        platform.log_entries,
+        Contains(std::pair<int, std::string>{
+            LOG_INFO, "event 110: Successfully paused service, Kolbi Software Inventory Pump"}));
+
+    // Processing goes on while paused, but a stop request is not seen.
+    form().StopRequested = true;
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    EXPECT_EQ(processing.cycles, 1);
+    ASSERT_EQ(Advance(seconds(120)), std::nullopt);
+
+    ::raise(SIGUSR2);  // Continue
+    ASSERT_EQ(DoEvents(), std::nullopt);
+    EXPECT_THAT(
+        platform.log_entries,
+        Contains(std::pair<int, std::string>{
+            LOG_INFO, "event 110: Successfully continued service, Kolbi Software Inventory Pump"}));
+    EXPECT_TRUE(form().timerService.Enabled());
+    EXPECT_FALSE(form().StopRequested);  // Continue clears it
+    form().StopRequested = true;
+    // The watchdog counts a full minute from Continue, then ends the program.
+    ASSERT_EQ(Advance(seconds(59)), std::nullopt);
+    EXPECT_EQ(Advance(seconds(1)), kExitNormal);
+    EXPECT_FALSE(form().timerService.Enabled());
+}
+
+TEST_F(PumpHostTest, StopBetweenHandlersEndsAtOnce) {
+    ASSERT_EQ(Load(""), std::nullopt);
+    ::raise(SIGTERM);
+    EXPECT_EQ(DoEvents(), kExitNormal);
+    EXPECT_TRUE(form().StopRequested);
+    EXPECT_FALSE(form().timerService.Enabled());
+}
+
+TEST_F(PumpHostTest, StopInsideACycleWaitsForTheReportToFinish) {
+    std::vector<std::string> reports;
+    processing.on_cycle = [&](Form1& form, Procedure&) {
+        ::raise(SIGTERM);
+        LetPendingEventsRun();  // the Stop is handled here...
+        reports.push_back("report 1 written");
+        form.EndIfUnloadPending();  // ...and ends the program here, between reports
+        reports.push_back("report 2 written");
+    };
+    ASSERT_EQ(Load("-n"), std::nullopt);
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    EXPECT_EQ(Advance(seconds(30)), kExitNormal);
+    EXPECT_THAT(reports, ElementsAre("report 1 written"));
+    EXPECT_TRUE(form().StopRequested);
+}
+
+TEST_F(PumpHostTest, StopInsideAHandlerWithoutSafePointEndsWhenItReturns) {
+    bool finished = false;
+    processing.on_cycle = [&](Form1&, Procedure&) {
+        host->NTServiceOCX().Post(ServiceEvent::kStop);
+        LetPendingEventsRun();
+        finished = true;
+    };
+    ASSERT_EQ(Load("-n"), std::nullopt);
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    EXPECT_EQ(Advance(seconds(30)), kExitNormal);
+    EXPECT_TRUE(finished);
+}
+
+TEST_F(PumpHostTest, TicksAndStartThatComeDuringAHandlerRunAfterIt) {
+    std::vector<std::string> order;
+    processing.on_do_log = [&](Form1&) { order.push_back("Do_Log"); };
+    processing.on_cycle = [&](Form1&, Procedure&) {
+        order.push_back("cycle");
+        if (order.size() > 2) return;
+        clock.Advance(seconds(120));  // every timer comes due meanwhile
+        host->loop().PressStart();
+        LetPendingEventsRun();
+        LetPendingEventsRun();
+        order.push_back("cycle ends");
+    };
+    ASSERT_EQ(Load("-n"), std::nullopt);
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    EXPECT_THAT(order, ElementsAre("Do_Log", "cycle", "cycle ends", "Do_Log", "cycle", "cycle"));
+    EXPECT_EQ(processing.deepest, 1);
+}
+
+TEST_F(PumpHostTest, WatchdogEndsTheProgramOnAStopRequest) {
+    ASSERT_EQ(Load("-n"), std::nullopt);
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);  // the start of processing clears the flag
+    form().StopRequested = true;
+    EXPECT_EQ(Advance(seconds(30)), kExitNormal);
+    EXPECT_FALSE(form().timerService.Enabled());
+}
+
+TEST_F(PumpHostTest, AFailureInFormLoadGoesToTheEventLogAndEndsFormLoad) {
+    processing.on_do_log = [](Form1&) {
+        throw RuntimeError(errnum::kFileNotFound, "File not found");
+    };
+    ASSERT_EQ(Load("-s"), std::nullopt);
+    EXPECT_THAT(platform.log_entries,
+                ElementsAre(std::pair<int, std::string>{
+                    LOG_ERR, "event 109: [53] Error during Form_Load event: File not found"}));
+    // The last step, disabling Timer1, did not run.
+    EXPECT_TRUE(form().Timer1.Enabled());
+}
+
+TEST_F(PumpHostTest, AFailureNoProcedureHandledEndsTheProgramAndSaysWhatItWas) {
+    ASSERT_EQ(Load("-n"), std::nullopt);
+    processing.on_do_log = [](Form1&) {
+        throw RuntimeError(errnum::kOutOfMemory, "Out of memory");
+    };
+    EXPECT_EQ(Advance(seconds(30)), kExitFailure);
+    EXPECT_THAT(platform.log_entries,
+                ElementsAre(std::pair<int, std::string>{
+                    LOG_ERR, "event 109: Run-time error 7 in TimerStart_Timer: Out of memory"}));
+}
+
+}  // namespace
+}  // namespace kolbi

@@ -1,0 +1,65 @@
+#include "ui/folder_file_list.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/runtime_error.h"
+#include "support/temp_folder.h"
+
+namespace kolbi {
+namespace {
+
+using testing::TempFolder;
+
+TEST(FolderFileList, ListsMatchingFilesWithoutRegardToCaseInNameOrder) {
+    TempFolder folder;
+    for (const char* name : {"PC2_1.SILog", "pc1_9.silog", "PC1_10.SILOG", "notes.txt",
+                             "x.SILog.part", ".hidden.SILog"}) {
+        folder.Write(name, "x");
+    }
+    std::filesystem::create_directory(folder / "sub.SILog");
+    FolderFileList list("*.SILog");
+    list.SetPath(folder.path());
+    EXPECT_EQ(list.Names(),
+              (std::vector<std::string>{"PC1_10.SILOG", "pc1_9.silog", "PC2_1.SILog"}));
+    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.List(0), "PC1_10.SILOG");
+    EXPECT_THROW((void)list.List(3), RuntimeError);
+
+    list.SetPattern("*.txt;*.PART");
+    EXPECT_EQ(list.Names(), (std::vector<std::string>{"notes.txt", "x.SILog.part"}));
+}
+
+TEST(FolderFileList, HoldsWhatItReadUntilRefreshed) {
+    TempFolder folder;
+    folder.Write("a.SILog", "x");
+    FolderFileList list("*.SILog");
+    list.SetPath(folder.path());
+    folder.Write("b.SILog", "x");
+    EXPECT_EQ(list.ListCount(), 1);
+    list.Refresh();
+    EXPECT_EQ(list.ListCount(), 2);
+    std::filesystem::remove_all(folder.path());
+    list.Refresh();  // the folder went away: nothing listed, no failure
+    EXPECT_EQ(list.ListCount(), 0);
+}
+
+TEST(FolderFileList, AMissingFolderIsPathNotFoundAndKeepsThePreviousOne) {
+    TempFolder folder;
+    folder.Write("a.SILog", "x");
+    FolderFileList list("*.SILog");
+    list.SetPath(folder.path());
+    try {
+        list.SetPath(folder / "missing");
+        ADD_FAILURE() << "a missing folder was accepted";
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.number(), 76);
+    }
+    EXPECT_EQ(list.Path(), folder.path());
+    EXPECT_EQ(list.ListCount(), 1);
+    EXPECT_THROW(list.SetPath(folder / "a.SILog"), RuntimeError);  // a file is no folder
+}
+
+}  // namespace
+}  // namespace kolbi
