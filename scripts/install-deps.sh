@@ -21,3 +21,9 @@ if [ "$(id -u)" -ne 0 ]; then sudo_if_needed=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_if_needed[@]}" apt-get update
 "${sudo_if_needed[@]}" apt-get install -y --no-install-recommends "${packages[@]}"
+
+# The driver-form connection string names the driver "SQL Server": FreeTDS
+# goes by that name too (registered once).
+if ! odbcinst -q -d -n "SQL Server" >/dev/null 2>&1; then
+    "${sudo_if_needed[@]}" odbcinst -i -d -f "$(dirname "$0")/../packaging/odbc/odbcinst-sqlserver.ini"
+fi

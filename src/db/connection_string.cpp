@@ -1,0 +1,59 @@
+#include "db/connection_string.h"
+
+#include <string_view>
+
+#include "db/ascii.h"
+
+namespace kolbi {
+namespace {
+
+constexpr std::string_view kProviderPrefix = "Provider=MSDASQL.1;Extended Properties='";
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+}  // namespace
+
+std::string BuildConnectionString(const PumpSettings& settings) {
+    if (!IsBlank(settings.DsnEntry)) {
+        return std::string(kProviderPrefix) + "DSN=" + settings.DsnEntry +
+               ";Trusted_Connection=Yes'";
+    }
+    return "Driver={SQL Server};Server=" + settings.SQLSERVER + ";Database=" + settings.Database +
+           ";Uid=" + settings.SQLUser + ";Pwd=" + settings.SQLPass;
+}
+
+std::string OdbcConnectionString(const std::string& connection_string) {
+    std::string_view text = connection_string;
+    if (text.size() > kProviderPrefix.size() &&
+        text.substr(0, kProviderPrefix.size()) == kProviderPrefix && text.back() == '\'') {
+        return std::string(
+            text.substr(kProviderPrefix.size(), text.size() - kProviderPrefix.size() - 1));
+    }
+    return connection_string;
+}
+
+std::string HidePassword(const std::string& connection_string) {
+    std::string out;
+    std::size_t pos = 0;
+    while (pos <= connection_string.size()) {
+        std::size_t end = connection_string.find(';', pos);
+        if (end == std::string::npos) end = connection_string.size();
+        std::string_view pair(connection_string.data() + pos, end - pos);
+        std::size_t equals = pair.find('=');
+        std::string_view key = pair.substr(0, equals);
+        while (!key.empty() && key.front() == ' ') key.remove_prefix(1);
+        while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+        if (equals != std::string_view::npos &&
+            (EqualsNoCase(key, "Pwd") || EqualsNoCase(key, "Password"))) {
+            out.append(pair.substr(0, equals + 1)).append("***");
+        } else {
+            out.append(pair);
+        }
+        if (end == connection_string.size()) break;
+        out.push_back(';');
+        pos = end + 1;
+    }
+    return out;
+}
+
+}  // namespace kolbi

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "common/pump_settings.h"
+
+namespace kolbi {
+
+// The connection string exactly as the program has always built it:
+//   DsnEntry not blank (after removing leading and trailing spaces):
+//     Provider=MSDASQL.1;Extended Properties='DSN=<DsnEntry as read>;Trusted_Connection=Yes'
+//   otherwise:
+//     Driver={SQL Server};Server=<SQLSERVER>;Database=<Database>;Uid=<SQLUser>;Pwd=<SQLPass>
+// Values go in as they are, without quoting.
+std::string BuildConnectionString(const PumpSettings& settings);
+
+// What the ODBC driver manager is given for a connection string: the ODBC
+// string inside "Extended Properties='...'" of the data-source form; any other
+// string (the driver form, a plain "DSN=...") as it stands.
+std::string OdbcConnectionString(const std::string& connection_string);
+
+// The connection string with the value of every Pwd= or Password= replaced by
+// "***", for logs and messages.
+std::string HidePassword(const std::string& connection_string);
+
+}  // namespace kolbi

@@ -1,0 +1,55 @@
+#include "db/db_connect.h"
+
+#include <memory>
+
+#include "common/pending_events.h"
+#include "common/pump_settings.h"
+#include "common/status_text.h"
+#include "db/connection_string.h"
+#include "log/procedure.h"
+#include "report/set_transac.h"
+
+namespace kolbi {
+namespace {
+
+std::unique_ptr<Connection> g_connection;
+bool g_connected = false;
+
+}  // namespace
+
+Connection& DBConnection() {
+    if (!g_connection) g_connection = std::make_unique<Connection>();
+    return *g_connection;
+}
+
+bool DBConnected() { return g_connected; }
+
+void SetDBConnected(bool connected) { g_connected = connected; }
+
+void DBConnect() {
+    if (g_connected) return;
+    Procedure proc("in procedure DBConnect of Module ModALERT", [](const RuntimeError&) {
+        g_connected = false;
+        return AfterReport::kEnd;
+    });
+    proc.Run([] { DBConnection().SetConnectionString(BuildConnectionString(Settings())); });
+    proc.Run(
+        [] { SetStatusText("Connexion \u00E0 la base de donn\u00E9es " + Settings().DsnEntry); });
+    proc.Run([] { DBConnection().Open(); });
+    proc.Run([] { g_connected = true; });
+    proc.Run([] { SetStatusText(""); });
+    proc.Run([] { SetTransac("", ""); });
+    proc.Run([] { LetPendingEventsRun(); });
+}
+
+void CloseDBConnection() {
+    if (g_connection) g_connection->Close();
+    g_connected = false;
+}
+
+void CloseAndReleaseDBConnection() {
+    CloseDBConnection();
+    g_connection.reset();
+}
+
+}  // namespace kolbi

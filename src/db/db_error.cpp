@@ -1,0 +1,44 @@
+#include "db/db_error.h"
+
+namespace kolbi {
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// SQLite result codes (the low byte of an extended code).
+constexpr std::int32_t kSqliteError = 1;
+constexpr std::int32_t kSqliteConstraint = 19;
+constexpr std::int32_t kSqliteMismatch = 20;
+
+}  // namespace
+
+Dbms DbmsFromName(std::string_view dbms_name) {
+    if (dbms_name.find("SQLite") != std::string_view::npos) return Dbms::kSqlite;
+    if (dbms_name.find("PostgreSQL") != std::string_view::npos) return Dbms::kPostgreSql;
+    if (dbms_name.find("SQL Server") != std::string_view::npos) return Dbms::kSqlServer;
+    return Dbms::kUnknown;
+}
+
+std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code, Dbms dbms) {
+    // 07006: the driver could not convert a value to or from the program's type.
+    if (StartsWith(sqlstate, "22") || sqlstate == "07006") return errnum::kConversionFailed;
+    if (StartsWith(sqlstate, "23")) return dberr::kIntegrityViolation;
+    if (StartsWith(sqlstate, "42") || StartsWith(sqlstate, "07")) return dberr::kErrorsInCommand;
+    if (dbms == Dbms::kSqlite && (sqlstate == "HY000" || sqlstate == "S1000")) {
+        switch (native_code & 0xFF) {
+            case kSqliteError:
+                return dberr::kErrorsInCommand;
+            case kSqliteConstraint:
+                return dberr::kIntegrityViolation;
+            case kSqliteMismatch:
+                return errnum::kConversionFailed;
+            default:
+                break;
+        }
+    }
+    return errnum::kUnspecified;
+}
+
+}  // namespace kolbi

@@ -1,0 +1,506 @@
+#include "db/recordset.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "common/runtime_error.h"
+#include "db/ascii.h"
+#include "db/db_connect.h"
+#include "db/db_error.h"
+
+namespace kolbi {
+namespace {
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Adds "in field X of <sql>" to a conversion error of a field.
+template <class Convert>
+auto Named(const std::string& name, const std::string& source, Convert&& convert) {
+    try {
+        return convert();
+    } catch (const RuntimeError& e) {
+        throw RuntimeError(e.number(), e.description() + " (field " + name + " of " + source + ")",
+                           e.source(), e.sqlstate(), e.native_code());
+    }
+}
+
+// Splits an SQL text into words: identifiers (plain, "quoted", [bracketed] or
+// `quoted`, with their dots), single punctuation marks; string literals and
+// comments are skipped.
+std::vector<std::string> Words(std::string_view sql) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    auto is_word = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#' ||
+               c == '@' || static_cast<unsigned char>(c) >= 0x80;
+    };
+    while (i < sql.size()) {
+        char c = sql[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+        } else if (c == '\'') {
+            for (++i; i < sql.size(); ++i) {
+                if (sql[i] == '\'') {
+                    if (i + 1 < sql.size() && sql[i + 1] == '\'') {
+                        ++i;
+                    } else {
+                        break;
+                    }
+                }
+            }
+            ++i;
+            words.emplace_back("'");
+        } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+            while (i < sql.size() && sql[i] != '\n') ++i;
+        } else if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+            std::size_t end = sql.find("*/", i + 2);
+            i = end == std::string_view::npos ? sql.size() : end + 2;
+        } else if (is_word(c) || c == '"' || c == '[' || c == '`') {
+            std::string word;
+            while (i < sql.size()) {
+                char d = sql[i];
+                if (d == '"' || d == '[' || d == '`') {
+                    char close = d == '[' ? ']' : d;
+                    std::size_t end = sql.find(close, i + 1);
+                    if (end == std::string_view::npos) end = sql.size() - 1;
+                    word.append(sql.substr(i, end - i + 1));
+                    i = end + 1;
+                } else if (is_word(d) || d == '.') {
+                    word.push_back(d);
+                    ++i;
+                } else {
+                    break;
+                }
+            }
+            words.push_back(std::move(word));
+        } else {
+            words.emplace_back(1, c);
+            ++i;
+        }
+    }
+    return words;
+}
+
+bool IsQuoted(std::string_view name) {
+    return !name.empty() && (name.front() == '"' || name.front() == '[' || name.front() == '`');
+}
+
+}  // namespace
+
+std::string Field::AsText() const {
+    return Named(name_, source_, [&] { return value_.AsText(); });
+}
+std::string Field::AsUtf8() const {
+    return Named(name_, source_, [&] { return value_.AsUtf8(); });
+}
+std::int64_t Field::AsInteger() const {
+    return Named(name_, source_, [&] { return value_.AsInteger(); });
+}
+std::int16_t Field::AsInt16() const {
+    return Named(name_, source_, [&] { return value_.AsInt16(name_); });
+}
+double Field::AsDouble() const {
+    return Named(name_, source_, [&] { return value_.AsDouble(); });
+}
+
+std::string SingleTableOf(std::string_view select) {
+    std::vector<std::string> words = Words(select);
+    int depth = 0;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "(") ++depth;
+        if (word == ")") --depth;
+        if (depth != 0 || !EqualsNoCase(word, "from")) continue;
+        if (i + 1 >= words.size() || words[i + 1] == "(") return {};
+        const std::string& table = words[i + 1];
+        // FROM t, u / FROM t [alias] JOIN u: more than one table.
+        for (std::size_t j = i + 2; j < words.size() && j <= i + 4; ++j) {
+            const std::string w = Lower(words[j]);
+            if (w == "," || w == "join" || w == "inner" || w == "left" || w == "right" ||
+                w == "full" || w == "cross" || w == "natural") {
+                return {};
+            }
+            if (w == "where" || w == "order" || w == "group" || w == ";") break;
+        }
+        return table;
+    }
+    return {};
+}
+
+Recordset::~Recordset() = default;
+
+void Recordset::Fail(std::int32_t number, const std::string& text) const {
+    throw RuntimeError(number, text + " (record set of " + source_.Text() + ")");
+}
+
+void Recordset::RequireOpen(std::string_view operation) const {
+    if (!open_) {
+        Fail(errnum::kObjectClosed,
+             "Operation is not allowed when the object is closed: " + std::string(operation));
+    }
+}
+
+Recordset::Row& Recordset::CurrentRow(std::string_view operation) {
+    RequireOpen(operation);
+    if (position_ >= rows_.size() || rows_[position_].deleted) {
+        Fail(dberr::kNoCurrentRecord,
+             "Either BOF or EOF is True, or the current record has been deleted; " +
+                 std::string(operation) + " requires a current record");
+    }
+    return rows_[position_];
+}
+
+std::size_t Recordset::ColumnIndex(std::string_view name) const {
+    for (std::size_t i = 0; i < result_.columns.size(); ++i) {
+        if (EqualsNoCase(result_.columns[i].name, name)) return i;
+    }
+    Fail(dberr::kItemNotFound,
+         "Item cannot be found in the collection corresponding to the "
+         "requested name: no field " +
+             std::string(name));
+}
+
+void Recordset::Open(const SqlText& sql) { Open(DBConnection(), sql); }
+
+void Recordset::Open(Connection& connection, const SqlText& sql) {
+    if (open_) {
+        Fail(errnum::kObjectOpen,
+             "Operation is not allowed when the object is open: Open " + sql.Text());
+    }
+    connection_ = &connection;
+    source_ = sql;
+    plan_.reset();
+    Load();
+    open_ = true;
+}
+
+void Recordset::Load() {
+    result_ = connection_->Query(source_);
+    rows_.clear();
+    rows_.reserve(result_.rows.size());
+    for (std::vector<Value>& values : result_.rows) {
+        Row row;
+        row.original = values;
+        row.values = std::move(values);
+        row.written.assign(row.values.size(), false);
+        rows_.push_back(std::move(row));
+    }
+    result_.rows.clear();
+    position_ = 0;
+    editing_ = false;
+}
+
+bool Recordset::Eof() const {
+    RequireOpen("EOF");
+    return position_ >= rows_.size();
+}
+
+void Recordset::SaveIfEditing() {
+    if (editing_ || (position_ < rows_.size() && rows_[position_].is_new)) Update();
+}
+
+void Recordset::MoveNext() {
+    RequireOpen("MoveNext");
+    if (position_ >= rows_.size()) {
+        Fail(dberr::kNoCurrentRecord,
+             "Either BOF or EOF is True; MoveNext requires a current record");
+    }
+    SaveIfEditing();
+    do {
+        ++position_;
+    } while (position_ < rows_.size() && rows_[position_].deleted);
+}
+
+void Recordset::MoveFirst() {
+    RequireOpen("MoveFirst");
+    SaveIfEditing();
+    auto first = std::find_if(rows_.begin(), rows_.end(), [](const Row& r) { return !r.deleted; });
+    if (first == rows_.end()) {
+        Fail(dberr::kNoCurrentRecord, "Either BOF or EOF is True; MoveFirst finds no record");
+    }
+    position_ = static_cast<std::size_t>(first - rows_.begin());
+}
+
+void Recordset::MoveLast() {
+    RequireOpen("MoveLast");
+    SaveIfEditing();
+    auto last = std::find_if(rows_.rbegin(), rows_.rend(), [](const Row& r) { return !r.deleted; });
+    if (last == rows_.rend()) {
+        Fail(dberr::kNoCurrentRecord, "Either BOF or EOF is True; MoveLast finds no record");
+    }
+    position_ = rows_.size() - 1 - static_cast<std::size_t>(last - rows_.rbegin());
+}
+
+Field Recordset::Fields(std::string_view name) const {
+    RequireOpen("Fields");
+    std::size_t column = ColumnIndex(name);
+    if (position_ >= rows_.size() || rows_[position_].deleted) {
+        Fail(dberr::kNoCurrentRecord,
+             "Either BOF or EOF is True, or the current record has been deleted; reading field " +
+                 std::string(name) + " requires a current record");
+    }
+    return Field(std::string(name), rows_[position_].values[column], source_.Text());
+}
+
+void Recordset::SetField(std::string_view name, const Value& value) {
+    std::size_t column = ColumnIndex(name);
+    Row& row = CurrentRow("writing field " + std::string(name));
+    row.values[column] = value;
+    row.written[column] = true;
+    editing_ = true;
+}
+
+void Recordset::AddNew() {
+    RequireOpen("AddNew");
+    SaveIfEditing();
+    Row row;
+    row.values.assign(result_.columns.size(), Value());
+    row.original = row.values;
+    row.written.assign(result_.columns.size(), false);
+    row.is_new = true;
+    rows_.push_back(std::move(row));
+    position_ = rows_.size() - 1;
+    editing_ = true;
+}
+
+const Recordset::WritePlan& Recordset::Plan() {
+    if (plan_) return *plan_;
+    WritePlan plan;
+    const std::vector<ColumnInfo>& columns = result_.columns;
+
+    // The table: the drivers name each column's table; where they do not, the
+    // FROM clause of the text does.
+    std::string table;
+    bool from_driver = false;
+    for (const ColumnInfo& column : columns) {
+        if (column.base_table.empty()) continue;
+        if (table.empty()) {
+            table = column.base_table;
+            from_driver = true;
+        } else if (!EqualsNoCase(table, column.base_table)) {
+            Fail(dberr::kErrorsInCommand,
+                 "The row cannot be saved: the record set reads more than one table");
+        }
+    }
+    std::string written_table = SingleTableOf(source_.Text());
+    if (!from_driver) {
+        if (written_table.empty()) {
+            Fail(dberr::kErrorsInCommand,
+                 "The row cannot be saved: the record set does not read a single table");
+        }
+        table = written_table;
+    }
+    plan.table = from_driver ? connection_->QuoteIdentifier(table) : written_table;
+    // Catalog functions take the name as stored: unquoted names are folded.
+    std::string catalog_name = table;
+    if (!from_driver) {
+        catalog_name = IsQuoted(table) ? table.substr(1, table.size() - 2)
+                                       : connection_->FoldIdentifier(table);
+    }
+
+    plan.writable.assign(columns.size(), true);
+    plan.columns.resize(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        // A column without a table beside columns with one is computed.
+        if (from_driver && columns[i].base_table.empty()) plan.writable[i] = false;
+        const std::string& name =
+            columns[i].base_column.empty() ? columns[i].name : columns[i].base_column;
+        plan.columns[i] = connection_->QuoteIdentifier(name);
+    }
+
+    auto find_all = [&](const std::vector<std::string>& names) {
+        std::vector<std::size_t> indexes;
+        for (const std::string& name : names) {
+            auto found = std::find_if(columns.begin(), columns.end(), [&](const ColumnInfo& c) {
+                return EqualsNoCase(c.base_column.empty() ? c.name : c.base_column, name);
+            });
+            if (found == columns.end()) return std::vector<std::size_t>();
+            indexes.push_back(static_cast<std::size_t>(found - columns.begin()));
+        }
+        return indexes;
+    };
+    const std::vector<std::string>& primary = connection_->PrimaryKey(catalog_name);
+    plan.key = find_all(primary);
+    if (plan.key.empty()) {
+        if (!primary.empty()) {
+            Fail(dberr::kErrorsInCommand, "The row cannot be saved: the key column " +
+                                              primary.front() + " of table " + table +
+                                              " is not among the columns read");
+        }
+        plan.key = find_all(connection_->BestRowIdentifier(catalog_name));
+    }
+    if (plan.key.empty()) {
+        plan.by_all_values = true;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (plan.writable[i]) plan.key.push_back(i);
+        }
+    }
+    plan_ = std::move(plan);
+    return *plan_;
+}
+
+void Recordset::AppendWhereKey(SqlText& statement, const Row& row) {
+    const WritePlan& plan = Plan();
+    statement.Add(" WHERE ");
+    bool first = true;
+    for (std::size_t column : plan.key) {
+        statement.Add(first ? "" : " AND ").Add(plan.columns[column]);
+        first = false;
+        const Value& original = row.original[column];
+        if (original.IsNull()) {
+            statement.Add(" IS NULL");
+        } else {
+            statement.Add(" = ").Param(original);
+        }
+    }
+}
+
+void Recordset::Insert(Row& row) {
+    const WritePlan& plan = Plan();
+    SqlText insert("INSERT INTO ");
+    insert.Add(plan.table);
+    std::vector<std::size_t> written;
+    for (std::size_t i = 0; i < row.values.size(); ++i) {
+        if (row.written[i]) written.push_back(i);
+    }
+    if (written.empty()) {
+        insert.Add(" DEFAULT VALUES");
+    } else {
+        insert.Add(" (");
+        for (std::size_t n = 0; n < written.size(); ++n) {
+            insert.Add(n == 0 ? "" : ", ").Add(plan.columns[written[n]]);
+        }
+        insert.Add(") VALUES (");
+        for (std::size_t n = 0; n < written.size(); ++n) {
+            insert.Add(n == 0 ? "" : ", ")
+                .Param(row.values[written[n]], result_.columns[written[n]].sql_type);
+        }
+        insert.Add(")");
+    }
+    connection_->Execute(insert);
+    row.is_new = false;
+    // Unless every key column was written, the database chose the key (an
+    // identity) or the values (defaults): the row can be found again only
+    // after Requery has read it.
+    row.key_unknown = std::any_of(plan.key.begin(), plan.key.end(),
+                                  [&](std::size_t k) { return !row.written[k]; });
+}
+
+void Recordset::UpdateRow(Row& row) {
+    const WritePlan& plan = Plan();
+    if (row.key_unknown) {
+        Fail(dberr::kRowNotFound, "Row cannot be located for updating: the new row of " +
+                                      plan.table + " must be read again (Requery) first");
+    }
+    SqlText update("UPDATE ");
+    update.Add(plan.table).Add(" SET ");
+    bool first = true;
+    for (std::size_t i = 0; i < row.values.size(); ++i) {
+        if (!row.written[i]) continue;
+        if (!plan.writable[i]) {
+            Fail(dberr::kErrorsInCommand,
+                 "The field " + result_.columns[i].name + " is computed and cannot be written");
+        }
+        update.Add(first ? "" : ", ")
+            .Add(plan.columns[i])
+            .Add(" = ")
+            .Param(row.values[i], result_.columns[i].sql_type);
+        first = false;
+    }
+    if (first) return;
+    AppendWhereKey(update, row);
+    std::int64_t changed = connection_->Execute(update);
+    if (changed == 0) {
+        Fail(dberr::kRowNotFound,
+             "Row cannot be located for updating; some values may have been changed since it "
+             "was last read: " +
+                 update.Text());
+    }
+}
+
+void Recordset::Update() {
+    RequireOpen("Update");
+    if (position_ >= rows_.size()) {
+        if (editing_) Fail(dberr::kNoCurrentRecord, "Update requires a current record");
+        return;
+    }
+    Row& row = rows_[position_];
+    if (row.deleted) return;
+    try {
+        if (row.is_new) {
+            Insert(row);
+        } else if (editing_) {
+            UpdateRow(row);
+        }
+    } catch (...) {
+        // The writes that could not be saved are dropped, so that the
+        // procedure's next steps (a move, the next field) are not held up by
+        // the same failure again and again.
+        if (row.is_new) {
+            rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(position_));
+            position_ = rows_.size();
+        } else {
+            row.values = row.original;
+            row.written.assign(row.values.size(), false);
+        }
+        editing_ = false;
+        throw;
+    }
+    row.original = row.values;
+    row.written.assign(row.values.size(), false);
+    editing_ = false;
+}
+
+void Recordset::Delete() {
+    Row& row = CurrentRow("Delete");
+    editing_ = false;
+    if (row.is_new) {
+        row.deleted = true;
+        return;
+    }
+    const WritePlan& plan = Plan();
+    if (row.key_unknown) {
+        Fail(dberr::kRowNotFound, "Row cannot be located for deletion: the new row of " +
+                                      plan.table + " must be read again (Requery) first");
+    }
+    SqlText statement("DELETE FROM ");
+    statement.Add(plan.table);
+    AppendWhereKey(statement, row);
+    std::int64_t changed = connection_->Execute(statement);
+    // Rows told apart only by their values are all deleted by the first
+    // delete of one of them; the others are gone already, which is no error.
+    if (changed == 0 && !plan.by_all_values) {
+        Fail(dberr::kRowNotFound,
+             "Row cannot be located for deletion; it may have been deleted since it was last "
+             "read: " +
+                 statement.Text());
+    }
+    row.deleted = true;
+}
+
+void Recordset::Requery() {
+    RequireOpen("Requery");
+    Load();
+}
+
+void Recordset::Close() {
+    RequireOpen("Close");
+    open_ = false;
+    rows_.clear();
+    result_ = ResultSet();
+    position_ = 0;
+    editing_ = false;
+    plan_.reset();
+}
+
+std::size_t Recordset::RecordCount() const {
+    RequireOpen("RecordCount");
+    return static_cast<std::size_t>(
+        std::count_if(rows_.begin(), rows_.end(), [](const Row& r) { return !r.deleted; }));
+}
+
+}  // namespace kolbi

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/sql_text.h"
+#include "db/value.h"
+
+namespace kolbi {
+
+// One field of the current row, with what the error messages need to name it.
+class Field {
+public:
+    Field(std::string name, Value value, std::string source)
+        : name_(std::move(name)), value_(std::move(value)), source_(std::move(source)) {}
+
+    const std::string& Name() const { return name_; }
+    // The value as read: Null stays Null.
+    const Value& value() const { return value_; }
+    bool IsNull() const { return value_.IsNull(); }
+
+    // The conversions of Value; a failure (Null 94, mismatch 13, overflow 6)
+    // names the field and the SQL text of its record set.
+    std::string AsText() const;
+    std::string AsUtf8() const;
+    std::int64_t AsInteger() const;
+    std::int16_t AsInt16() const;
+    double AsDouble() const;
+
+private:
+    std::string name_;
+    Value value_;
+    std::string source_;
+};
+
+// The record set every database procedure of the pump works with: opened from
+// an SQL text, it reads all rows at once and keeps them (a client-side keyset),
+// and writes changes back as INSERT, UPDATE and DELETE statements on the one
+// table the SELECT reads, keyed by that table's primary key or, where it has
+// none, by all the values the row had when it was read.
+//
+// Errors are run-time errors numbered as the pump's log expects them: 3704 on a
+// closed record set, 3705 on opening an open one, 3021 without a current row,
+// 3265 for an unknown field name, and the database's own errors (db_error.h).
+class Recordset {
+public:
+    Recordset() = default;
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // Runs the SELECT on the shared connection (DBConnection) or on the one
+    // given, reads its rows and stands on the first. 3705 when already open;
+    // when the query fails the record set stays closed.
+    void Open(const SqlText& sql);
+    void Open(Connection& connection, const SqlText& sql);
+    bool IsOpen() const { return open_; }
+    // The SQL text it was last opened with.
+    const SqlText& Source() const { return source_; }
+
+    // True when there is no current row: past the last row, or no row at all.
+    bool Eof() const;
+    // Moves. Leaving a row with unsaved field writes saves them first.
+    // MoveNext at the end, and MoveFirst/MoveLast without rows, fail with 3021.
+    void MoveNext();
+    void MoveFirst();
+    void MoveLast();
+
+    // The field of the current row whose name matches without regard to
+    // case; it carries the name as asked for, for error messages.
+    Field Fields(std::string_view name) const;
+    // Writes a field of the current row (or of the row begun by AddNew); the
+    // database sees it at Update.
+    void SetField(std::string_view name, const Value& value);
+    // Begins a new row (every field Null until written) and stands on it.
+    void AddNew();
+    // Saves the current row: INSERT for a row begun by AddNew, UPDATE of the
+    // written fields otherwise; nothing when nothing was written. A new row
+    // whose table assigns its key is saved, but its key is only known after
+    // Requery. When the save fails its writes are dropped (a new row goes
+    // away), so later steps are not held up by the same failure.
+    void Update();
+    // Deletes the current row from the table at once; it stays current until
+    // the next move and a following Update does nothing.
+    void Delete();
+    // Runs the SELECT again and stands on the first row; unsaved writes are dropped.
+    void Requery();
+    // Closes; unsaved writes are dropped.
+    void Close();
+
+    // The number of rows read and not deleted.
+    std::size_t RecordCount() const;
+
+private:
+    struct Row {
+        std::vector<Value> values;
+        std::vector<Value> original;
+        std::vector<bool> written;
+        bool is_new = false;  // begun by AddNew, not yet inserted
+        bool deleted = false;
+        bool key_unknown = false;  // inserted; the database chose values we have not read
+    };
+    // How rows are found again in their table.
+    struct WritePlan {
+        std::string table;                 // as it goes into the statements
+        std::vector<std::size_t> key;      // result columns that identify a row
+        bool by_all_values = false;        // no key: every column's original value
+        std::vector<bool> writable;        // result columns that belong to the table
+        std::vector<std::string> columns;  // quoted column names, per result column
+    };
+
+    [[noreturn]] void Fail(std::int32_t number, const std::string& text) const;
+    void RequireOpen(std::string_view operation) const;
+    Row& CurrentRow(std::string_view operation);
+    std::size_t ColumnIndex(std::string_view name) const;
+    void Load();
+    void SaveIfEditing();
+    const WritePlan& Plan();
+    void AppendWhereKey(SqlText& statement, const Row& row);
+    void Insert(Row& row);
+    void UpdateRow(Row& row);
+
+    Connection* connection_ = nullptr;
+    SqlText source_;
+    bool open_ = false;
+    ResultSet result_;
+    std::vector<Row> rows_;
+    std::size_t position_ = 0;
+    bool editing_ = false;
+    std::optional<WritePlan> plan_;
+};
+
+// The one table a SELECT reads ("" for a join, a list of tables, a subquery
+// or no FROM), as written in the text: "SELECT * From Postes WHERE ..." gives
+// "Postes".
+std::string SingleTableOf(std::string_view select);
+
+}  // namespace kolbi

@@ -1,0 +1,49 @@
+#include "db/db_error.h"
+
+#include <gtest/gtest.h>
+
+namespace kolbi {
+namespace {
+
+TEST(DbErrorTest, SqlStatesMapToTheNumbersTheLogActsOn) {
+    struct Case {
+        const char* sqlstate;
+        std::int32_t native;
+        Dbms dbms;
+        std::int32_t number;
+    } cases[] = {
+        {"22007", 0, Dbms::kSqlServer, errnum::kConversionFailed},  // bad date
+        {"22P02", 7, Dbms::kPostgreSql, errnum::kConversionFailed},
+        {"22003", 0, Dbms::kPostgreSql, errnum::kConversionFailed},  // out of range
+        {"07006", 0, Dbms::kUnknown, errnum::kConversionFailed},
+        {"23505", 0, Dbms::kPostgreSql, dberr::kIntegrityViolation},
+        {"42703", 1, Dbms::kPostgreSql, dberr::kErrorsInCommand},  // unknown column
+        {"42S02", 208, Dbms::kSqlServer, dberr::kErrorsInCommand},
+        {"08S01", 0, Dbms::kPostgreSql, errnum::kUnspecified},  // link lost
+        {"08001", 101, Dbms::kPostgreSql, errnum::kUnspecified},
+        {"HY000", 0, Dbms::kPostgreSql, errnum::kUnspecified},
+        {"IM002", 0, Dbms::kUnknown, errnum::kUnspecified},
+        {"", 0, Dbms::kUnknown, errnum::kUnspecified},
+        // SQLite says HY000 to everything; its own result code tells.
+        {"HY000", 1, Dbms::kSqlite, dberr::kErrorsInCommand},
+        {"HY000", 19, Dbms::kSqlite, dberr::kIntegrityViolation},
+        {"HY000", 2067, Dbms::kSqlite, dberr::kIntegrityViolation},  // extended: unique
+        {"HY000", 20, Dbms::kSqlite, errnum::kConversionFailed},
+        {"HY000", 5, Dbms::kSqlite, errnum::kUnspecified},   // busy
+        {"HY000", 14, Dbms::kSqlite, errnum::kUnspecified},  // cannot open
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ErrorNumberFor(c.sqlstate, c.native, c.dbms), c.number)
+            << c.sqlstate << " native " << c.native;
+    }
+}
+
+TEST(DbErrorTest, TheDriversDbmsNameTellsTheDatabase) {
+    EXPECT_EQ(DbmsFromName("SQLite"), Dbms::kSqlite);
+    EXPECT_EQ(DbmsFromName("PostgreSQL"), Dbms::kPostgreSql);
+    EXPECT_EQ(DbmsFromName("Microsoft SQL Server"), Dbms::kSqlServer);
+    EXPECT_EQ(DbmsFromName("MySQL"), Dbms::kUnknown);
+}
+
+}  // namespace
+}  // namespace kolbi

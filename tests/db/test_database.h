@@ -1,0 +1,73 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "db/connection.h"
+#include "support/temp_folder.h"
+
+namespace kolbi::testing {
+
+// The databases the same test bodies run against.
+enum class Backend { kSqlite, kPostgreSql };
+
+// "SQLite" / "PostgreSQL", for parameterised test names.
+std::string BackendName(Backend backend);
+
+// Why PostgreSQL tests cannot run here ("" when they can): the scratch
+// server's data source is not named. Tests report it as a failure, unless
+// KOLBI_TEST_PG=off asked to leave PostgreSQL out of a quick local run.
+std::string PostgreSqlUnavailable();
+bool PostgreSqlSwitchedOff();
+
+// At the top of a test that needs the scratch PostgreSQL: skips it when
+// KOLBI_TEST_PG=off, fails it (saying how to run it) when there is none.
+#define KOLBI_REQUIRE_POSTGRESQL()                                                      \
+    do {                                                                                \
+        if (::kolbi::testing::PostgreSqlSwitchedOff()) {                                \
+            GTEST_SKIP() << "PostgreSQL left out (KOLBI_TEST_PG=off)";                  \
+        }                                                                               \
+        const std::string kolbi_pg_missing = ::kolbi::testing::PostgreSqlUnavailable(); \
+        if (!kolbi_pg_missing.empty()) FAIL() << kolbi_pg_missing;                      \
+    } while (false)
+
+// A data source of the scratch server's odbc.ini (kolbi_pg_down,
+// kolbi_pg_badpw...), empty when there is none.
+std::map<std::string, std::string> ScratchDataSource(const std::string& dsn);
+
+// Adds (or replaces) a data source in this test process's own odbc.ini,
+// which ODBCINI points to from the first call on. Each test process has its
+// own file, so tests running side by side do not meet.
+void AddDataSource(const std::string& dsn, const std::map<std::string, std::string>& attributes);
+
+// A fresh database holding the pump's schema, reachable through a data source
+// of its own: a SQLite file in a temporary folder, or a PostgreSQL database
+// copied from the scratch server's template. Dropped on destruction.
+class TestDatabase {
+public:
+    // with_schema false leaves the database empty.
+    explicit TestDatabase(Backend backend, bool with_schema = true);
+    ~TestDatabase();
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    Backend backend() const { return backend_; }
+    // The data source name to put into DsnEntry.
+    const std::string& dsn() const { return dsn_; }
+    // A connection of the test's own (not the pump's shared one), open.
+    Connection& connection() { return *connection_; }
+    // Runs statements on that connection as they are written.
+    void Run(const std::string& sql);
+    // The rows of a query as texts ("NULL" for Null), joined by "|" per row.
+    std::vector<std::string> Rows(const std::string& sql);
+
+private:
+    Backend backend_;
+    std::string dsn_;
+    std::string pg_database_;
+    TempFolder folder_;
+    std::unique_ptr<Connection> connection_;
+};
+
+}  // namespace kolbi::testing
