@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The main job until the pump itself exists: builds the project, generates a
-# few inventory reports as agents write them, compresses them into HE3
-# streams with the he3 tool, decompresses the streams again, checks that
-# every report came back byte for byte, and shows one stream's header.
-#   scripts/demo.sh [COUNT]     COUNT reports (default 5), written under demo/he3/
+# The main job as far as the pump is built: builds the project, sets up the
+# embedded SQLite inventory database with its ODBC data source and a pump
+# folder configured for it, generates a few inventory reports as agents write
+# them, compresses them into HE3 streams in the pump's incoming folder, and
+# checks that every stream decompresses back to its report byte for byte.
+#   scripts/demo.sh [COUNT]     COUNT reports (default 5), everything under demo/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,15 +12,33 @@ count=${1:-5}
 bin=build/bin
 work=demo/he3
 
-echo "== Building (Release) in build/"
-# Warnings are the test build's business (scripts/test.sh turns them into
-# errors); g++ 12 gives false ones at -O3 that must not stop the demo.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKOLBI_WERROR=OFF >/dev/null
+echo "== Building in build/"
+# The same configuration as scripts/test.sh, so running both builds once.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOLBI_WERROR=ON >/dev/null
 cmake --build build -j "$(nproc)" >/dev/null
-echo "   built $bin/he3 and $bin/kolbi-reportgen"
+echo "   built $bin/kolbipump, $bin/kolbidb, $bin/he3 and $bin/kolbi-reportgen"
 
-rm -rf "$work"
-mkdir -p "$work/incoming" "$work/decompressed"
+rm -rf demo
+mkdir -p "$work/incoming" "$work/decompressed" demo/pump
+
+echo "== Setting up the SQLite inventory database"
+# The data source goes into a demo odbc.ini, so the user's own is left alone.
+export ODBCINI=$PWD/demo/odbc.ini
+"$bin/kolbidb" create --sqlite "$PWD/demo/inventory.db" --dsn KolbiDemo | sed 's/^/   /'
+"$bin/kolbidb" check --dsn KolbiDemo | sed 's/^/   /'
+# The pump reads KolbiPumps.ini from its own folder and logs there.
+cp "$bin/kolbipump" demo/pump/
+cat > demo/pump/KolbiPumps.ini <<INI
+[DataBase]
+DsnEntry=KolbiDemo
+SqlDateFormat=DD-MM-YYYY
+
+[SoftInventory]
+Refresh=1
+incomingFilesPath=$PWD/$work/incoming
+LogError=yes
+INI
+echo "   pump folder demo/pump/ (kolbipump + KolbiPumps.ini, incoming folder $work/incoming/)"
 
 echo "== Generating $count inventory reports in $work/reports/"
 "$bin/kolbi-reportgen" --count "$count" --products-per-report 120 --seed 2026 \
@@ -60,6 +79,7 @@ if [ "$failures" -ne 0 ]; then
     echo "FAILED: $failures of $count reports did not come back identical" >&2
     exit 1
 fi
-echo "OK: $count reports compressed and decompressed back to identical bytes"
+echo "OK: $count reports compressed into the pump's incoming folder and checked"
+echo "   watch the pump's screen with: ODBCINI=$ODBCINI demo/pump/kolbipump -s"
 echo "   plain reports in $work/reports/, streams in $work/incoming/," \
     "decompressed in $work/decompressed/"
