@@ -1,5 +1,7 @@
 #include "text_corpus.h"
 
+#include "reportgen/report_generator.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -67,143 +69,10 @@ std::string Capitalized(std::string word) {
     return word;
 }
 
-struct Product {
-    std::string description;
-    std::string name;
-    std::string version;
-    std::string copyright;
-};
-
-std::string VendorName(Rng& rng) {
-    static const std::vector<std::string> heads = Words(
-        "Micro Info Data Net Soft Tech Cyber Digi Inter Sys Quant Opti Nova Terra Omni Astra "
-        "Blue Red Green Silver Bright Clear Swift Alpha Delta Vector Pixel Logi Medi Fin Geo "
-        "Euro Tele Auto Proto Servi Compu Ergo Lumi Stella");
-    static const std::vector<std::string> tails = Words(
-        "soft ware tronics logic works systems sys data link line core wave gate point scape "
-        "labs com net tec matic vision graph");
-    static const std::vector<std::string> forms = Words(
-        "@_Inc. @_Corporation @_GmbH @_S.A. @_Ltd. @_Software_AG @_Technologies,_Inc. @_SARL "
-        "@_Corp. @_B.V. @_Limited @_Group @");
-    std::string name = rng.Pick(heads) + rng.Pick(tails);
-    std::string form = rng.Pick(forms);
-    std::replace(form.begin(), form.end(), '_', ' ');
-    return form.replace(form.find('@'), 1, name);
-}
-
-std::string Version(Rng& rng) {
-    switch (rng.Below(5)) {
-        case 0:
-            return std::to_string(rng.Below(12) + 1) + "." + std::to_string(rng.Below(10));
-        case 1:
-            return std::to_string(rng.Below(20) + 1) + "." + std::to_string(rng.Below(10)) + "." +
-                   std::to_string(rng.Below(3000));
-        case 2:
-            return std::to_string(rng.Below(11)) + "." + std::to_string(rng.Below(4)) + "." +
-                   std::to_string(rng.Below(20000)) + "." + std::to_string(rng.Below(999));
-        case 3:
-            return std::to_string(1998 + rng.Below(28));
-        default:
-            return std::to_string(rng.Below(6) + 1) + ".0" + std::to_string(rng.Below(10));
-    }
-}
-
-std::string Copyright(Rng& rng, const std::string& vendor) {
-    std::string year = std::to_string(1995 + rng.Below(31));
-    std::string range = std::to_string(1990 + rng.Below(15)) + "-" + year;
-    switch (rng.Below(8)) {
-        case 0:
-            return "Copyright (c) " + year + " " + vendor;
-        case 1:
-            return "\xA9 " + range + " " + vendor + ". All rights reserved.";
-        case 2:
-            return "Copyright \xA9 " + vendor + " " + year;
-        case 3:
-            return vendor;
-        case 4:
-            return "(C) " + vendor + " " + range;
-        case 5:
-            return "Copyright (C) " + range + ", " + vendor + ". Tous droits r\xE9serv\xE9s.";
-        case 6:
-            return vendor + "\xAE";
-        default:
-            return "";
-    }
-}
-
-std::vector<Product> Catalogue(Rng& rng) {
-    static const std::vector<std::string> nouns = Words(
-        "Office Studio Reader Runtime Redistributable Driver Update Toolkit Viewer Manager "
-        "Client Server Agent Suite Player Editor Assistant Security Backup Antivirus Framework "
-        "Connector Designer Monitor Scanner Converter Explorer Compiler Library Pack Console "
-        "Gateway Toolbar Launcher Plugin Helper");
-    static const std::vector<std::string> adjectives = Words(
-        "Professional Standard Enterprise Home Express Lite Advanced Basic Premium Portable "
-        "Mobile Cloud Desktop Remote Visual Smart Secure Universal");
-    static const std::vector<std::string> french = Words(
-        "Gestionnaire Lecteur Pilote Outil Utilitaire Biblioth\xE8que \xC9"
-        "diteur Mise_\xE0_jour "
-        "Param\xE8tres Comptabilit\xE9 Sauvegarde");
-    std::vector<Product> products;
-    for (int v = 0; v < 320; ++v) {
-        std::string vendor = VendorName(rng);
-        std::string brand = vendor.substr(0, vendor.find(' '));
-        std::size_t count = 1 + rng.Below(rng.Below(4) == 0 ? 40 : 8);
-        for (std::size_t p = 0; p < count; ++p) {
-            // Appended piece by piece: g++ 12 warns falsely on " " + a temporary string.
-            std::string name = brand;
-            name.append(" ").append(rng.Pick(nouns));
-            if (rng.Below(2)) name.append(" ").append(rng.Pick(adjectives));
-            if (rng.Below(3) == 0) name.append(" ").append(std::to_string(2000 + rng.Below(26)));
-            if (rng.Below(8) == 0) name += "\x99";
-            std::string description = name;
-            if (rng.Below(4) == 0) {
-                std::string word = rng.Pick(french);
-                std::replace(word.begin(), word.end(), '_', ' ');
-                description = word + " " + brand;
-            } else if (rng.Below(5) == 0) {
-                description = "Setup for " + name;
-            }
-            products.push_back({description, name, Version(rng), Copyright(rng, vendor)});
-        }
-    }
-    return products;
-}
-
 }  // namespace
 
 std::string InventoryReportText(std::size_t size) {
-    Rng rng(0x5EED1);
-    const std::vector<Product> catalogue = Catalogue(rng);
-    const Zipf popularity(catalogue.size(), 1.1);
-    static const std::vector<std::string> drivers = Words(
-        "SQL_Server Microsoft_Access_Driver_(*.mdb) Microsoft_Excel_Driver_(*.xls) "
-        "PostgreSQL_Unicode MySQL_ODBC_8.0_Unicode_Driver SQLite3_ODBC_Driver "
-        "Oracle_in_OraClient19Home1 Client_Access_ODBC_Driver_(32-bit)");
-    static const std::vector<std::string> sources = Words(
-        "Compta Stock Paie Ventes CRM Inventaire MS_Access_Database Excel_Files dBASE_Files "
-        "Planning Facturation");
-
-    std::string text;
-    text.reserve(size + 4096);
-    for (int station = 0; text.size() < size; ++station) {
-        text += "Inventaire logiciel du poste PC" + std::to_string(100 + station % 900) + " - " +
-                std::to_string(1 + rng.Below(28)) + "/" + std::to_string(1 + rng.Below(12)) +
-                "/2026\r\n";
-        std::size_t products = 60 + rng.Below(190);
-        for (std::size_t p = 0; p < products; ++p) {
-            const Product& product = catalogue[popularity.Draw(rng)];
-            text += "!" + product.description + "!" + product.name + "!" + product.version + "!" +
-                    product.copyright + "!\r\n";
-        }
-        for (std::size_t d = rng.Below(4); d > 0; --d) {
-            std::string line = "\xAC" + rng.Pick(drivers) + "\xAC" + Version(rng);
-            for (std::size_t s = rng.Below(4); s > 0; --s) line += "\xAC" + rng.Pick(sources);
-            std::replace(line.begin(), line.end(), '_', ' ');
-            text += line + "\r\n";
-        }
-        text += "\r\n";
-    }
+    std::string text = GenerateInventoryText(0x5EED1, size);
     text.resize(size);
     return text;
 }

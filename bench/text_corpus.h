@@ -8,11 +8,8 @@ namespace kolbi::bench {
 // Deterministic test texts, the same bytes on every machine and run (own generator, no
 // library distributions), so that figures from different runs compare.
 
-// Workstation inventory reports as the agents write them, concatenated: product lines
-// "!Description!Product!Version!Copyright!" with CR LF, a few ODBC driver lines with
-// their "¬" separators and the odd free text line. Windows-1252 (©, ®, ™, accented
-// French). Vendors and products are drawn from a catalogue with a realistic long tail:
-// a few products sit on every workstation, most on a handful.
+// Workstation inventory reports as the agents write them, concatenated (the report
+// generator's, cut to size).
 std::string InventoryReportText(std::size_t size);
 
 // English-like prose: words drawn by frequency from a list of common words plus a long

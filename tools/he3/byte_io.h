@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kolbi {
+
+// Whole-file reads and writes for the command-line tools, with "-" meaning
+// standard input or output. Failures come back as the system's reason
+// ("No such file or directory") in `error`, for a one-line message.
+
+// The whole content of path, or nothing with the reason in error.
+std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, std::string& error);
+
+// Replaces the content of path (creating it) by bytes; false with the reason
+// in error when it cannot be written.
+bool WriteAllBytes(const std::string& path, std::span<const std::uint8_t> bytes,
+                   std::string& error);
+
+// How a path is named in messages: "<stdin>" / "<stdout>" for "-".
+std::string DisplayName(const std::string& path, bool output);
+
+}  // namespace kolbi
