@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ascii.h"
 #include "common/file_system.h"
 
 namespace kolbi {
@@ -18,13 +19,6 @@ std::string_view Trim(std::string_view text) {
     while (!text.empty() && blank(text.front())) text.remove_prefix(1);
     while (!text.empty() && blank(text.back())) text.remove_suffix(1);
     return text;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
 }
 
 // One line of the file without its line end, and what it is.
@@ -41,8 +35,8 @@ Line Classify(std::string_view text) {
     if (trimmed.empty() || trimmed.front() == ';') return line;
     if (trimmed.front() == '[') {
         size_t close = trimmed.find(']');
-        line.section = Trim(trimmed.substr(1, close == std::string_view::npos ? trimmed.size() - 1
-                                                                              : close - 1));
+        line.section = Trim(
+            trimmed.substr(1, close == std::string_view::npos ? trimmed.size() - 1 : close - 1));
         return line;
     }
     if (size_t eq = trimmed.find('='); eq != std::string_view::npos) {
@@ -75,7 +69,7 @@ std::vector<Line> SplitLines(std::string_view content) {
 // Index of the section's header line, if the section is there.
 std::optional<size_t> FindSection(const std::vector<Line>& lines, std::string_view section) {
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].section && EqualNoCase(*lines[i].section, section)) return i;
+        if (lines[i].section && EqualsNoCase(*lines[i].section, section)) return i;
     }
     return std::nullopt;
 }
@@ -106,7 +100,7 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
         if (auto header = FindSection(lines, section)) {
             size_t end = SectionEnd(lines, *header);
             for (size_t i = *header + 1; i < end; ++i) {
-                if (lines[i].key && EqualNoCase(*lines[i].key, key)) {
+                if (lines[i].key && EqualsNoCase(*lines[i].key, key)) {
                     value = std::string(Unquote(lines[i].value));
                     break;
                 }
@@ -136,7 +130,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
         std::optional<size_t> existing;
         size_t last_content = *header;
         for (size_t i = *header + 1; i < end; ++i) {
-            if (lines[i].key && EqualNoCase(*lines[i].key, key)) {
+            if (lines[i].key && EqualsNoCase(*lines[i].key, key)) {
                 existing = i;
                 break;
             }

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "db/ascii.h"
+#include "common/ascii.h"
 
 namespace kolbi {
 namespace {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ascii.h"
 #include "common/file_system.h"
-#include "db/ascii.h"
 
 namespace kolbi {
 namespace {

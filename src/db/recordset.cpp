@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/ascii.h"
 #include "common/runtime_error.h"
-#include "db/ascii.h"
 #include "db/db_connect.h"
 #include "db/db_error.h"
 

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii.h"
 #include "common/cp1252.h"
 #include "common/file_system.h"
 #include "common/runtime_error.h"
-#include "db/ascii.h"
 #include "db/connection.h"
 #include "db/odbc_ini.h"
 #include "db/schema.h"
