@@ -1,5 +1,5 @@
 // Encoding then decoding gives the input back, through the byte and the
-// string interfaces, and the encoder's streams pass the strict inspection.
+// string interfaces, and the encoder's streams pass the strict examination.
 //
 // Inputs whose first byte is odd are read as runs (symbol, count) and
 // expanded, so the fuzzer reaches the large, skewed inputs that give codes
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "codec/cls_huffman.h"
-#include "codec/he3_inspect.h"
+#include "codec/he3_examine.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> stream = input;
     codec.EncodeByte(stream, static_cast<std::int32_t>(input.size()));
     const kolbi::He3Verification check = kolbi::DecodeAndVerifyHe3(stream, codec);
-    FUZZ_CHECK(check.inspection.ok());
+    FUZZ_CHECK(check.examination.ok());
     FUZZ_CHECK(check.trailing_bytes == 0);
     FUZZ_CHECK(check.data == input);
 

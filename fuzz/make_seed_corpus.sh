@@ -31,7 +31,7 @@ report=$work/plain/PC001_20261204.SILog
 packed=$work/packed/PC001_20261204.SILog
 
 rm -rf corpus
-mkdir -p corpus/decode_byte corpus/inspect corpus/round_trip
+mkdir -p corpus/decode_byte corpus/examine corpus/round_trip
 
 streams=corpus/decode_byte
 printf 'HE0\r' >"$streams/stored_empty"
@@ -64,7 +64,7 @@ expand_runs() {
 }
 expand_runs >"$work/skewed"
 "$he3" compress "$work/skewed" "$streams/skewed"
-cp "$streams"/* corpus/inspect/
+cp "$streams"/* corpus/examine/
 
 inputs=corpus/round_trip
 : >"$inputs/empty"

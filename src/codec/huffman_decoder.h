@@ -29,7 +29,7 @@ namespace kolbi::he3 {
 // shortest code length), so a lying length field cannot make it allocate more.
 //
 // The stored checksum is not compared: no caller has a use for a mismatch, and the
-// pump treats a returning decode as success; inspection tools compare it themselves.
+// pump treats a returning decode as success; examination tools compare it themselves.
 //
 // Yields to the host (LetPendingEventsRun) after reading the code table, after building
 // the tree and after every 64 KiB of output. The decoder this one replaces yielded after

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "codec/cls_huffman.h"
-#include "codec/he3_inspect.h"
+#include "codec/he3_examine.h"
 #include "common/runtime_error.h"
 #include "he3/byte_io.h"
 
@@ -104,9 +104,9 @@ He3Verification DecodeChecked(const std::string& name, const std::vector<std::ui
     return DecodeAndVerifyHe3(stream, codec);
 }
 
-std::string FaultMessage(const He3Inspection& inspection) {
-    if (IsNotAStream(inspection.fault)) return He3FaultText(inspection);
-    return "damaged HE3 stream: " + He3FaultText(inspection);
+std::string FaultMessage(const He3Examination& examination) {
+    if (IsNotAStream(examination.fault)) return He3FaultText(examination);
+    return "damaged HE3 stream: " + He3FaultText(examination);
 }
 
 void WarnAboutTrailingBytes(const std::string& name, const He3Verification& result) {
@@ -121,7 +121,7 @@ int Decompress(const std::string& in_path, const std::string& out_path) {
     if (!stream) return status;
     const std::string name = DisplayName(in_path, false);
     const He3Verification result = DecodeChecked(name, *stream);
-    if (!result.inspection.ok()) return Fail(name, FaultMessage(result.inspection));
+    if (!result.examination.ok()) return Fail(name, FaultMessage(result.examination));
     WarnAboutTrailingBytes(name, result);
     return WriteOutput(out_path, result.data);
 }
@@ -145,8 +145,8 @@ std::string SymbolText(std::uint8_t symbol) {
     return "";
 }
 
-void PrintInspection(const std::string& name, const He3Verification& result) {
-    const He3Inspection& in = result.inspection;
+void PrintExamination(const std::string& name, const He3Verification& result) {
+    const He3Examination& in = result.examination;
     std::printf("file:                %s\n", name.c_str());
     std::printf("form:                %s\n", He3FormName(in.form));
     std::printf("stream size:         %zu bytes\n", in.stream_size);
@@ -189,9 +189,9 @@ int Info(const std::string& path) {
     if (!stream) return status;
     const std::string name = DisplayName(path, false);
     const He3Verification result = DecodeChecked(name, *stream);
-    PrintInspection(name, result);
+    PrintExamination(name, result);
     std::fflush(stdout);
-    if (!result.inspection.ok()) return Fail(name, FaultMessage(result.inspection));
+    if (!result.examination.ok()) return Fail(name, FaultMessage(result.examination));
     return kHe3Ok;
 }
 

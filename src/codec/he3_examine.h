@@ -49,7 +49,7 @@ struct He3CodeEntry {
 // What could be read from a stream without decoding its data. Fields are
 // filled as far as parsing got; parsing stops at the first fault that makes
 // the rest unreadable.
-struct He3Inspection {
+struct He3Examination {
     He3Form form = He3Form::kUnknown;
     He3Fault fault = He3Fault::kNone;
     std::string detail;  // numbers that explain the fault ("7 of 11 bytes"), may be empty
@@ -73,8 +73,8 @@ struct He3Inspection {
 
 // Result of decoding a stream through the codec and checking the output.
 struct He3Verification {
-    He3Inspection inspection;        // fault also covers the checks after decoding
-    std::vector<std::uint8_t> data;  // the decoded bytes; empty unless inspection.ok()
+    He3Examination examination;        // fault also covers the checks after decoding
+    std::vector<std::uint8_t> data;  // the decoded bytes; empty unless examination.ok()
     std::uint8_t data_xor = 0;       // XOR of what the decoder returned (compressed form)
     bool decoded = false;            // the decoder ran (the structure was sound)
     std::size_t trailing_bytes = 0;  // bytes after the data bits, which the decoder ignores
@@ -83,9 +83,9 @@ struct He3Verification {
 // Parses the identification, header, code table and code bits of a stream
 // and builds the code tree the way the decoder does. Reads nothing outside
 // the span, allocates at most a few kilobytes, never throws for bad input.
-He3Inspection InspectHe3(std::span<const std::uint8_t> stream);
+He3Examination ExamineHe3(std::span<const std::uint8_t> stream);
 
-// Inspects the stream and, when its structure is sound, decodes a copy with
+// Examines the stream and, when its structure is sound, decodes a copy with
 // codec.DecodeByte and checks that the output has the announced length and
 // that its XOR equals the stored checksum. Streams whose data bits cannot
 // hold the announced length are refused before decoding, so the decoder is
@@ -97,7 +97,7 @@ const char* He3FormName(He3Form form);
 
 // One line saying what is wrong, with the detail when there is one:
 // "truncated header (7 of 11 bytes)". Empty for a sound stream.
-std::string He3FaultText(const He3Inspection& inspection);
+std::string He3FaultText(const He3Examination& examination);
 
 // True for the faults that mean the data is not a stream of this codec at
 // all, as opposed to a damaged one.

@@ -1,4 +1,4 @@
-#include "codec/he3_inspect.h"
+#include "codec/he3_examine.h"
 
 #include <gtest/gtest.h>
 
@@ -63,14 +63,14 @@ struct FaultCase {
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
-class InspectFaultTest : public ::testing::TestWithParam<FaultCase> {};
+class ExamineFaultTest : public ::testing::TestWithParam<FaultCase> {};
 
-TEST_P(InspectFaultTest, FindsTheFault) {
+TEST_P(ExamineFaultTest, FindsTheFault) {
     const FaultCase& c = GetParam();
     // An exactly sized heap copy, so that a read past the end is caught.
     auto copy = std::make_unique<std::uint8_t[]>(c.stream.size() + 1);
     std::copy(c.stream.begin(), c.stream.end(), copy.get());
-    const He3Inspection result = InspectHe3({copy.get(), c.stream.size()});
+    const He3Examination result = ExamineHe3({copy.get(), c.stream.size()});
     EXPECT_EQ(result.fault, c.fault) << He3FaultText(result);
     EXPECT_EQ(result.stream_size, c.stream.size());
 }
@@ -79,7 +79,7 @@ TEST_P(InspectFaultTest, FindsTheFault) {
 std::string LongCode(std::string prefix) { return prefix.append(255 - prefix.size(), '0'); }
 
 INSTANTIATE_TEST_SUITE_P(
-    DamagedStreams, InspectFaultTest,
+    DamagedStreams, ExamineFaultTest,
     ::testing::Values(
         FaultCase{"Empty", {}, He3Fault::kNoIdentification},
         FaultCase{"ThreeBytes", Text("HE3"), He3Fault::kNoIdentification},
@@ -121,8 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"StoredBytes", Text("HE0\raaaa"), He3Fault::kNone}),
     [](const ::testing::TestParamInfo<FaultCase>& param) { return param.param.name; });
 
-TEST(InspectHe3Test, ReadsHeaderAndCodesOfTheAbracadabraExample) {
-    const He3Inspection result = InspectHe3(kAbracadabra);
+TEST(ExamineHe3Test, ReadsHeaderAndCodesOfTheAbracadabraExample) {
+    const He3Examination result = ExamineHe3(kAbracadabra);
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.form, He3Form::kCompressed);
     EXPECT_EQ(result.checksum, 0x66);
@@ -137,8 +137,8 @@ TEST(InspectHe3Test, ReadsHeaderAndCodesOfTheAbracadabraExample) {
     EXPECT_EQ(codes, (std::vector<std::string>{"a=0", "b=101", "c=110", "d=111", "r=100"}));
 }
 
-TEST(InspectHe3Test, KeepsWhatItReadBeforeTheFault) {
-    const He3Inspection cut = InspectHe3(Cut(kAbracadabra, 16));
+TEST(ExamineHe3Test, KeepsWhatItReadBeforeTheFault) {
+    const He3Examination cut = ExamineHe3(Cut(kAbracadabra, 16));
     EXPECT_EQ(cut.fault, He3Fault::kTruncatedTable);
     EXPECT_TRUE(cut.has_header);
     EXPECT_EQ(cut.uncompressed_length, 11);
@@ -146,14 +146,14 @@ TEST(InspectHe3Test, KeepsWhatItReadBeforeTheFault) {
     EXPECT_EQ(He3FaultText(cut), "truncated code table (5 of 10 bytes)");
 
     // A bad length field is reported, but the table behind it is still shown.
-    const He3Inspection zero = InspectHe3(With(kAbc, 5, {0, 0, 0, 0}));
+    const He3Examination zero = ExamineHe3(With(kAbc, 5, {0, 0, 0, 0}));
     EXPECT_EQ(zero.fault, He3Fault::kBadLength);
     EXPECT_TRUE(zero.has_code_bits);
     EXPECT_EQ(zero.codes[2].bits, "0");
 }
 
-TEST(InspectHe3Test, StoredFormLengthIsTheRestOfTheStream) {
-    const He3Inspection result = InspectHe3(Text("HE0\rabc"));
+TEST(ExamineHe3Test, StoredFormLengthIsTheRestOfTheStream) {
+    const He3Examination result = ExamineHe3(Text("HE0\rabc"));
     EXPECT_EQ(result.form, He3Form::kStored);
     EXPECT_EQ(result.uncompressed_length, 3);
     EXPECT_FALSE(result.has_header);
@@ -170,9 +170,9 @@ TEST_F(DecodeAndVerifyTest, DecodesTheExamplesAndMatchesTheirChecksums) {
         {&kAb, "ab"}, {&kAbc, "abc"}, {&kAbracadabra, "abracadabra"}};
     for (const auto& [stream, text] : examples) {
         const He3Verification result = Verify(*stream);
-        EXPECT_TRUE(result.inspection.ok()) << text << ": " << He3FaultText(result.inspection);
+        EXPECT_TRUE(result.examination.ok()) << text << ": " << He3FaultText(result.examination);
         EXPECT_EQ(result.data, Text(text));
-        EXPECT_EQ(result.data_xor, result.inspection.checksum);
+        EXPECT_EQ(result.data_xor, result.examination.checksum);
         EXPECT_EQ(result.trailing_bytes, 0u);
     }
 }
@@ -180,14 +180,14 @@ TEST_F(DecodeAndVerifyTest, DecodesTheExamplesAndMatchesTheirChecksums) {
 TEST_F(DecodeAndVerifyTest, StoredFormGivesTheBytesAfterTheIdentification) {
     EXPECT_EQ(Verify(Text("HE0\rxyz")).data, Text("xyz"));
     const He3Verification empty = Verify(Text("HE0\r"));
-    EXPECT_TRUE(empty.inspection.ok());
+    EXPECT_TRUE(empty.examination.ok());
     EXPECT_TRUE(empty.data.empty());
 }
 
 TEST_F(DecodeAndVerifyTest, ReportsAChecksumMismatch) {
     const He3Verification result = Verify(With(kAbracadabra, 4, {0x67}));
-    EXPECT_EQ(result.inspection.fault, He3Fault::kChecksumMismatch);
-    EXPECT_EQ(He3FaultText(result.inspection), "checksum mismatch (stored 0x67, data 0x66)");
+    EXPECT_EQ(result.examination.fault, He3Fault::kChecksumMismatch);
+    EXPECT_EQ(He3FaultText(result.examination), "checksum mismatch (stored 0x67, data 0x66)");
     EXPECT_TRUE(result.data.empty());
 }
 
@@ -196,7 +196,7 @@ TEST_F(DecodeAndVerifyTest, ReportsDataBitsThatEndEarly) {
     // only the decoder can tell that they end after a few letters.
     const He3Verification result = Verify(Cut(kAbracadabra, 25));
     EXPECT_TRUE(result.decoded);
-    EXPECT_EQ(result.inspection.fault, He3Fault::kTruncatedData);
+    EXPECT_EQ(result.examination.fault, He3Fault::kTruncatedData);
     EXPECT_TRUE(result.data.empty());
 }
 
@@ -204,14 +204,14 @@ TEST_F(DecodeAndVerifyTest, CountsBytesAfterTheDataBits) {
     Bytes stream = kAb;
     stream.insert(stream.end(), {0xAA, 0xBB, 0xCC});
     const He3Verification result = Verify(stream);
-    EXPECT_TRUE(result.inspection.ok());
+    EXPECT_TRUE(result.examination.ok());
     EXPECT_EQ(result.data, Text("ab"));
     EXPECT_EQ(result.trailing_bytes, 3u);
 }
 
 TEST_F(DecodeAndVerifyTest, DoesNotDecodeAStructurallyBrokenStream) {
     const He3Verification result = Verify(Compressed({{'a', "0"}, {'b', "10"}}, 2));
-    EXPECT_EQ(result.inspection.fault, He3Fault::kIncompleteCode);
+    EXPECT_EQ(result.examination.fault, He3Fault::kIncompleteCode);
     EXPECT_FALSE(result.decoded);
 }
 
@@ -220,14 +220,14 @@ TEST_F(DecodeAndVerifyTest, AcceptsWhatTheEncoderWritesForAGeneratedReport) {
     Bytes stream = Text(report);
     codec_.EncodeByte(stream, static_cast<std::int32_t>(stream.size()));
     const He3Verification result = Verify(stream);
-    ASSERT_TRUE(result.inspection.ok()) << He3FaultText(result.inspection);
-    EXPECT_EQ(result.inspection.form, He3Form::kCompressed);
+    ASSERT_TRUE(result.examination.ok()) << He3FaultText(result.examination);
+    EXPECT_EQ(result.examination.form, He3Form::kCompressed);
     EXPECT_EQ(result.data, Text(report));
-    EXPECT_EQ(result.inspection.tree_nodes, 2 * result.inspection.symbol_count - 1);
+    EXPECT_EQ(result.examination.tree_nodes, 2 * result.examination.symbol_count - 1);
 }
 
 // Every prefix and every single-byte change of a sound stream, in exactly
-// sized buffers: whatever the damage, the inspection stays inside the buffer
+// sized buffers: whatever the damage, the examination stays inside the buffer
 // and only accepts output of the announced length and checksum.
 TEST_F(DecodeAndVerifyTest, SurvivesEveryPrefixAndEveryByteChange) {
     std::vector<Bytes> damaged;
@@ -241,13 +241,13 @@ TEST_F(DecodeAndVerifyTest, SurvivesEveryPrefixAndEveryByteChange) {
     }
     for (const Bytes& stream : damaged) {
         const He3Verification result = Verify(stream);
-        if (!result.inspection.ok()) continue;
+        if (!result.examination.ok()) continue;
         ASSERT_EQ(static_cast<std::int64_t>(result.data.size()),
-                  result.inspection.uncompressed_length);
-        if (result.inspection.form == He3Form::kCompressed) {
+                  result.examination.uncompressed_length);
+        if (result.examination.form == He3Form::kCompressed) {
             std::uint8_t x = 0;
             for (std::uint8_t byte : result.data) x ^= byte;
-            ASSERT_EQ(x, result.inspection.checksum);
+            ASSERT_EQ(x, result.examination.checksum);
         }
     }
 }

@@ -1,4 +1,4 @@
-#include "codec/he3_inspect.h"
+#include "codec/he3_examine.h"
 
 #include <algorithm>
 #include <array>
@@ -57,7 +57,7 @@ struct TreeNode {
 
 // Inserts the codes in ascending symbol order, as the decoder does, and
 // reports the first code that does not fit a prefix tree of 512 nodes.
-void BuildTree(He3Inspection& result) {
+void BuildTree(He3Examination& result) {
     std::vector<TreeNode> nodes(1);
     nodes.reserve(kMaxNodes);
     for (const He3CodeEntry& entry : result.codes) {
@@ -96,7 +96,7 @@ void BuildTree(He3Inspection& result) {
     }
 }
 
-void InspectCompressed(const Reader& in, He3Inspection& result) {
+void ExamineCompressed(const Reader& in, He3Examination& result) {
     if (!in.Has(0, kHeaderSize)) {
         result.fault = He3Fault::kTruncatedHeader;
         result.detail = Of(in.size(), kHeaderSize, "bytes");
@@ -175,8 +175,8 @@ void InspectCompressed(const Reader& in, He3Inspection& result) {
 
 }  // namespace
 
-He3Inspection InspectHe3(std::span<const std::uint8_t> stream) {
-    He3Inspection result;
+He3Examination ExamineHe3(std::span<const std::uint8_t> stream) {
+    He3Examination result;
     result.stream_size = stream.size();
     const Reader in(stream);
     if (!in.Has(0, kIdentificationSize) || in.Byte(0) != 'H' || in.Byte(1) != 'E' ||
@@ -187,7 +187,7 @@ He3Inspection InspectHe3(std::span<const std::uint8_t> stream) {
     switch (in.Byte(2)) {
         case '3':
             result.form = He3Form::kCompressed;
-            InspectCompressed(in, result);
+            ExamineCompressed(in, result);
             break;
         case '0':
             result.form = He3Form::kStored;
@@ -204,12 +204,12 @@ He3Inspection InspectHe3(std::span<const std::uint8_t> stream) {
 
 He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuffman& codec) {
     He3Verification result;
-    result.inspection = InspectHe3(stream);
-    He3Inspection& inspection = result.inspection;
-    if (!inspection.ok()) return result;
+    result.examination = ExamineHe3(stream);
+    He3Examination& examination = result.examination;
+    if (!examination.ok()) return result;
     if (stream.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        inspection.fault = He3Fault::kTooLarge;
-        inspection.detail = std::to_string(stream.size()) + " bytes";
+        examination.fault = He3Fault::kTooLarge;
+        examination.detail = std::to_string(stream.size()) + " bytes";
         return result;
     }
 
@@ -217,12 +217,12 @@ He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuff
     codec.DecodeByte(buffer, static_cast<std::int32_t>(stream.size()));
     result.decoded = true;
 
-    const auto expected = static_cast<std::uint64_t>(inspection.uncompressed_length);
-    if (inspection.form == He3Form::kStored) {
+    const auto expected = static_cast<std::uint64_t>(examination.uncompressed_length);
+    if (examination.form == He3Form::kStored) {
         if (buffer.size() != expected ||
             !std::equal(buffer.begin(), buffer.end(), stream.begin() + kIdentificationSize)) {
-            inspection.fault = He3Fault::kLengthMismatch;
-            inspection.detail = Of(buffer.size(), expected, "bytes");
+            examination.fault = He3Fault::kLengthMismatch;
+            examination.detail = Of(buffer.size(), expected, "bytes");
             return result;
         }
         result.data = std::move(buffer);
@@ -236,26 +236,26 @@ He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuff
     const std::size_t got = nothing_decoded ? 0 : buffer.size();
     for (std::size_t i = 0; i < got; ++i) result.data_xor ^= buffer[i];
     if (got < expected) {
-        inspection.fault = He3Fault::kTruncatedData;
-        inspection.detail = "decoded " + Of(got, expected, "bytes");
+        examination.fault = He3Fault::kTruncatedData;
+        examination.detail = "decoded " + Of(got, expected, "bytes");
         return result;
     }
     if (got != expected) {
-        inspection.fault = He3Fault::kLengthMismatch;
-        inspection.detail = "decoded " + Of(got, expected, "bytes");
+        examination.fault = He3Fault::kLengthMismatch;
+        examination.detail = "decoded " + Of(got, expected, "bytes");
         return result;
     }
-    if (result.data_xor != inspection.checksum) {
-        inspection.fault = He3Fault::kChecksumMismatch;
-        inspection.detail = "stored " + Hex(inspection.checksum) + ", data " + Hex(result.data_xor);
+    if (result.data_xor != examination.checksum) {
+        examination.fault = He3Fault::kChecksumMismatch;
+        examination.detail = "stored " + Hex(examination.checksum) + ", data " + Hex(result.data_xor);
         return result;
     }
 
     std::array<std::uint64_t, 256> code_length{};
-    for (const He3CodeEntry& entry : inspection.codes) code_length[entry.symbol] = entry.length;
+    for (const He3CodeEntry& entry : examination.codes) code_length[entry.symbol] = entry.length;
     std::uint64_t data_bits = 0;
     for (std::uint8_t byte : buffer) data_bits += code_length[byte];
-    const std::uint64_t used = inspection.data_offset + (data_bits + 7) / 8;
+    const std::uint64_t used = examination.data_offset + (data_bits + 7) / 8;
     if (used < stream.size())
         result.trailing_bytes = static_cast<std::size_t>(stream.size() - used);
     result.data = std::move(buffer);
@@ -274,9 +274,9 @@ const char* He3FormName(He3Form form) {
     return "unknown";
 }
 
-std::string He3FaultText(const He3Inspection& inspection) {
+std::string He3FaultText(const He3Examination& examination) {
     const char* text = "";
-    switch (inspection.fault) {
+    switch (examination.fault) {
         case He3Fault::kNone:
             return {};
         case He3Fault::kNoIdentification:
@@ -328,8 +328,8 @@ std::string He3FaultText(const He3Inspection& inspection) {
             text = "too large for the decoder";
             break;
     }
-    if (inspection.detail.empty()) return text;
-    return std::string(text) + " (" + inspection.detail + ")";
+    if (examination.detail.empty()) return text;
+    return std::string(text) + " (" + examination.detail + ")";
 }
 
 bool IsNotAStream(He3Fault fault) {
