@@ -1,5 +1,6 @@
 #include "text_corpus.h"
 
+#include "reportgen/random.h"
 #include "reportgen/report_generator.h"
 
 #include <algorithm>
@@ -11,27 +12,7 @@
 namespace kolbi::bench {
 namespace {
 
-// splitmix64: tiny, good enough, and fixed by its definition.
-class Rng {
-public:
-    explicit Rng(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t Next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    // Uniform in [0, n).
-    std::size_t Below(std::size_t n) { return static_cast<std::size_t>(Next() % n); }
-    double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
-    template <class T>
-    const T& Pick(const std::vector<T>& items) {
-        return items[Below(items.size())];
-    }
-
-private:
-    std::uint64_t state_;
-};
+using Rng = kolbi::Random;
 
 // Draws indexes 0..n-1 with weight 1 / (rank + 1)^exponent.
 class Zipf {
