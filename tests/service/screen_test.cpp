@@ -113,6 +113,7 @@ TEST(StatusScreen, ShowsTheWindowTakesKeysAndGivesTheTerminalBack) {
     auto postes = [&] { return db.Rows("SELECT Poste_Nom FROM Postes ORDER BY Poste_Nom"); };
     EXPECT_TRUE(Eventually([&] { return postes() == std::vector<std::string>{"PC1"}; }));
 
+    ASSERT_TRUE(tmux.WaitFor("B.silog")) << tmux.Screen();
     std::string screen = tmux.Screen();
     for (const char* text :
          {"[ START ]", "Fichiers compressés en attente :", "File d'attente des fichiers entrant",
