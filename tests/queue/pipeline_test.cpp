@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "codec/cls_huffman.h"
@@ -51,7 +53,7 @@ protected:
     std::vector<std::string> Files(const std::string& folder) {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+            if (!entry.is_directory()) names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -161,6 +163,24 @@ TEST_P(PipelineTest, ReportsThatEndThePass) {
         std::filesystem::remove(TodaysLogPath());
     }
     EXPECT_THAT(Postes(), ElementsAre("A"));
+}
+
+// Names are bound, never spliced; special files are never read or followed.
+TEST_P(PipelineTest, OddNamesAndSpecialFiles) {
+    testing::TempFolder outside;
+    outside.Write("target", "not to be touched");
+    Drop("Quote'd \"PC\" \\back_1.SILog", kReport);
+    Drop("line\nbreak_1.SILog", kReport);
+    ASSERT_EQ(::mkfifo((incoming_ / "fifo_1.SILog").c_str(), 0600), 0);
+    std::filesystem::create_symlink(outside / "target", incoming_ / "link_1.SILog");
+    std::filesystem::create_symlink(outside / "planted", incoming_ / "incoming/PC9_1.SILog");
+    Drop("PC9_1.SILog", kReport);
+    RunCycle();
+
+    EXPECT_THAT(Postes(), ElementsAre("line\nbreak", "PC9", "Quote'd \"PC\" \\back"));
+    EXPECT_THAT(Files(incoming_.path()), ElementsAre("fifo_1.SILog"));
+    EXPECT_EQ(outside.Read("target"), "not to be touched");
+    EXPECT_FALSE(outside.Has("planted"));
 }
 
 KOLBI_ON_BOTH_DATABASES(PipelineTest);
