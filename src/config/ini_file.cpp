@@ -20,9 +20,12 @@ void RaiseIfUnreadable(const std::string& file_name) {
     if (Fs().ReadFile(file_name)) return;
     const int error = errno;
     if (!Fs().PathExists(file_name)) return;
-    throw RuntimeError(errnum::kPathFileAccessError,
-                       "Path/File access error: " + file_name + " exists but cannot be read" +
-                           (error ? std::string(" (") + std::strerror(error) + ")" : ""));
+    const std::string why = error                         ? std::strerror(error)
+                            : !Fs().FileLength(file_name) ? "not a regular file"
+                                                          : "";
+    throw RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " + file_name +
+                                                         " exists but cannot be read" +
+                                                         (why.empty() ? "" : " (" + why + ")"));
 }
 
 }  // namespace

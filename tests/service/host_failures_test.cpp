@@ -103,7 +103,7 @@ TEST(FatalStart, AnUnreadableIniOrAnUnwritableLogIsSaidOnTheTerminal) {
             ini_unreadable
                 ? "kolbipump: Error No: 75, Error Description: Path/File access error: " +
                       app / "KolbiPumps.ini" +
-                      " exists but cannot be read (Is a directory), in procedure INIRead of "
+                      " exists but cannot be read (not a regular file), in procedure INIRead of "
                       "Module ModDivers (not in the error log: logging is off)"
                 : "kolbipump: Incoming Files Path  not found or invalid ! (not in the error log: " +
                       app / log_name + ": Is a directory)";
