@@ -113,13 +113,8 @@ TEST(StatusScreen, ShowsTheWindowTakesKeysAndGivesTheTerminalBack) {
     auto postes = [&] { return db.Rows("SELECT Poste_Nom FROM Postes ORDER BY Poste_Nom"); };
     EXPECT_TRUE(Eventually([&] { return postes() == std::vector<std::string>{"PC1"}; }));
 
-    // The listing is drawn when the pass lets the screen redraw, which may
-    // come after the workstation row.
-    std::string screen;
-    EXPECT_TRUE(Eventually([&] {
-        screen = tmux.Screen();
-        return screen.find("B.silog") != std::string::npos;
-    }));
+    ASSERT_TRUE(tmux.WaitFor("B.silog")) << tmux.Screen();
+    std::string screen = tmux.Screen();
     for (const char* text :
          {"[ START ]", "Fichiers compressés en attente :", "File d'attente des fichiers entrant",
           "Produits via le LOG", "Produits via la BD", "Produits supprimés", "Produits ajoutés"}) {
