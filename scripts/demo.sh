@@ -16,7 +16,7 @@ echo "== Building in build/"
 # The same configuration as scripts/test.sh, so running both builds once.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOLBI_WERROR=ON >/dev/null
 cmake --build build -j "$(nproc)" >/dev/null
-echo "   built $bin/kolbipump, $bin/kolbidb, $bin/he3 and $bin/kolbi-reportgen"
+echo "   built $bin/kolbipump, $bin/kolbidb, $bin/he3 and $bin/kolbi-agent-sim"
 
 rm -rf demo
 mkdir -p "$work/incoming" "$work/decompressed" demo/pump
@@ -41,8 +41,8 @@ INI
 echo "   pump folder demo/pump/ (kolbipump + KolbiPumps.ini, incoming folder $work/incoming/)"
 
 echo "== Generating $count inventory reports in $work/reports/"
-"$bin/kolbi-reportgen" --count "$count" --products-per-report 120 --seed 2026 \
-    --out "$work/reports" >/dev/null 2>&1
+"$bin/kolbi-agent-sim" --workstations "$count" --products 120 --seed 2026 --plain \
+    --out "$work/reports" >/dev/null
 
 echo "== Compressing, decompressing and comparing"
 printf '   %-22s %10s %10s %7s\n' report plain HE3 ratio
