@@ -17,6 +17,7 @@
 
 #include "common/cp1252.h"
 #include "db/connection_string.h"
+#include "db/statement_trace.h"
 
 namespace kolbi {
 namespace {
@@ -342,6 +343,8 @@ struct Connection::Impl {
     }
 
     void Bind(SQLHSTMT stmt, const SqlText& sql, std::list<ParameterBuffer>& buffers) {
+        const bool traced = statement_trace::On();
+        if (traced) statement_trace::Discard();
         SQLUSMALLINT number = 0;
         for (const SqlText::Parameter& parameter : sql.Params()) {
             ParameterBuffer& b = buffers.emplace_back();
@@ -408,7 +411,9 @@ struct Connection::Impl {
             CheckStmt(SQLBindParameter(stmt, number, SQL_PARAM_INPUT, c_type, sql_type, size,
                                        digits, data, 0, &b.indicator),
                       stmt, [&] { return "Cannot pass the values of " + sql.Text(); });
+            if (traced) statement_trace::Parameter(c_type, sql_type, size, digits, v);
         }
+        if (traced) statement_trace::Statement(sql.Sent());
     }
 
     // Runs the statement of sql and calls consume(stmt) while its result is
