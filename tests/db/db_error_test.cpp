@@ -14,7 +14,7 @@ TEST(DbErrorTest, SqlStatesMapToTheNumbersTheLogActsOn) {
     } cases[] = {
         {"22007", 0, Dbms::kSqlServer, errnum::kConversionFailed},  // bad date
         {"22P02", 7, Dbms::kPostgreSql, errnum::kConversionFailed},
-        {"22003", 0, Dbms::kPostgreSql, errnum::kConversionFailed},  // out of range
+        {"22003", 0, Dbms::kPostgreSql, dberr::kDataOverflow},  // out of range
         {"07006", 0, Dbms::kUnknown, errnum::kConversionFailed},
         {"23505", 0, Dbms::kPostgreSql, dberr::kIntegrityViolation},
         {"42703", 1, Dbms::kPostgreSql, dberr::kErrorsInCommand},  // unknown column
