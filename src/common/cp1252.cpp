@@ -100,4 +100,20 @@ std::string Utf8ToCp1252(std::string_view utf8) {
     return out;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        char32_t cp = 0;
+        std::size_t length = DecodeUtf8(text, pos, cp);
+        if (length == 0) return false;
+        pos += length;
+    }
+    return true;
+}
+
+std::string ValidUtf8(std::string text) {
+    if (IsValidUtf8(text)) return text;
+    return Cp1252ToUtf8(text);
+}
+
 }  // namespace kolbi
