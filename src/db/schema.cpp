@@ -45,6 +45,21 @@ void Keep(std::vector<std::string>& statements, std::string& current) {
     current.clear();
 }
 
+// The SQLite script's first table already needs the collation and the type
+// checks of the extension kolbi_getdate: a data source that does not load it
+// is named as the cause, before any table is made.
+void RequireSqliteExtension(Connection& connection) {
+    try {
+        connection.QueryDirect(SqlText("SELECT Getdate(), kolbi_typed(NULL, 'integer')"));
+    } catch (const RuntimeError& e) {
+        throw RuntimeError(e.number(),
+                           "The data source does not load the extension kolbi_getdate "
+                           "(LoadExt=), so Getdate() does not work: " +
+                               OneLine(e.description()),
+                           e.source(), e.sqlstate(), e.native_code());
+    }
+}
+
 }  // namespace
 
 const std::vector<PumpTable>& PumpTables() {
@@ -134,6 +149,7 @@ void ApplySchema(Connection& connection) {
                            "No schema script for the database " + connection.DbmsName() +
                                " (SQLite, PostgreSQL and SQL Server have one)");
     }
+    if (connection.dbms() == Dbms::kSqlite) RequireSqliteExtension(connection);
     std::vector<std::string> statements = SplitSqlScript(script);
     for (std::size_t n = 0; n < statements.size(); ++n) {
         // DDL takes no parameters: the script the program carries goes as it
