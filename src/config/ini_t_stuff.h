@@ -2,12 +2,10 @@
 
 #include <string>
 
+#include "common/pump_settings.h"
 #include "ui/form1.h"
 
 namespace kolbi {
-
-// The subfolder of the incoming folder that holds the decompressed reports.
-inline constexpr const char* kDecompressedSubfolder = "incoming";
 
 // The start of processing's configuration step: reads KolbiPumps.ini from the
 // program's folder into Settings(), checks the incoming folder, points the
