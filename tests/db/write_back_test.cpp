@@ -36,35 +36,33 @@ protected:
     }
 };
 
-// A failing field write is logged once, and the row's next writes and its
+// A failing field write is reported once, and the row's next writes and its
 // save still happen; nothing but the checked values reaches the table.
 TEST_P(WriteBackTest, AValueTheColumnCannotTakeFailsAtItsFieldWrite) {
     Recordset rs;
-    rs.Open(db_->connection(),
-            SqlText("SELECT * From Postes WHERE Poste_Nom = ").QuotedUtf8("PC01"));
-    std::vector<RuntimeError> errors;
+    rs.Open(db_->connection(), SqlText("SELECT * From Postes"));
+    std::vector<std::int32_t> errors;
     Procedure proc(
         "in procedure SaveNewPoste of Feuille Form1",
         [](const RuntimeError&) { return AfterReport::kContinue; },
-        [&](const RuntimeError& e, std::string_view) { errors.push_back(e); });
+        [&](const RuntimeError& e, std::string_view) { errors.push_back(e.number()); });
     proc.Run([&] { rs.AddNew(); });
     proc.Run([&] { rs.SetField("Poste_Nom", Value::Utf8("PC01")); });
     proc.Run([&] { rs.SetField("PosteHardID", Value::Text("zero")); });
     proc.Run([&] { rs.SetField("Poste_FirstSoftInventory", Value::Text("4-12-2026")); });
+    proc.Run([&] { rs.SetField("Poste_Mac", Value::Utf8(std::string("PC\0evil", 7))); });
     proc.Run([&] { rs.SetField("PosteSoftID", Value::Text(" 7 ")); });
     proc.Run([&] { rs.SetField("Poste_LastSoftInventory", Value::Date({2026, 12, 4})); });
     proc.Run([&] { rs.Update(); });
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[0].number(), errnum::kConversionFailed);
-    EXPECT_NE(errors[0].description().find("field PosteHardID"), std::string::npos);
-    EXPECT_EQ(errors[1].number(), errnum::kConversionFailed);
-    EXPECT_NE(errors[1].description().find("'4-12-2026'"), std::string::npos);
-    EXPECT_EQ(db_->Rows("SELECT Poste_Nom, PosteHardID, Poste_FirstSoftInventory, PosteSoftID, "
-                        "Poste_LastSoftInventory FROM Postes"),
-              std::vector<std::string>{"PC01|NULL|NULL|7|2026-12-04"});
+    EXPECT_EQ(errors, (std::vector<std::int32_t>{errnum::kConversionFailed,
+                                                 errnum::kConversionFailed, dberr::kValueRefused}));
+    EXPECT_EQ(db_->Rows("SELECT Poste_Nom, PosteHardID, Poste_FirstSoftInventory, Poste_Mac, "
+                        "PosteSoftID, Poste_LastSoftInventory FROM Postes"),
+              std::vector<std::string>{"PC01|NULL|NULL|NULL|7|2026-12-04"});
 
     // Statements are held to the column types too: SQLite no longer stores a
-    // text in an INTEGER column, it refuses it as PostgreSQL does.
+    // text in an INTEGER column, it refuses it as PostgreSQL does. A NUL
+    // never gets as far as a statement.
     SqlText insert("INSERT INTO Postes (PosteHardID) VALUES (");
     insert.Quoted("zero").Add(")");
     EXPECT_EQ(ErrorNumber([&] { Command(db_->connection()).Execute(insert); }),
@@ -73,20 +71,8 @@ TEST_P(WriteBackTest, AValueTheColumnCannotTakeFailsAtItsFieldWrite) {
     too_big.Number(40000).Add(")");
     EXPECT_EQ(ErrorNumber([&] { Command(db_->connection()).Execute(too_big); }),
               dberr::kDataOverflow);
-}
-
-// A NUL is refused with its own number, at the write or where the statement
-// is built, and never cuts a value short.
-TEST_P(WriteBackTest, ANulIsRefusedNotCut) {
-    const std::string with_nul("PC\0evil", 7);
-    Recordset rs;
-    rs.Open(db_->connection(), SqlText("SELECT * From Postes"));
-    rs.AddNew();
-    EXPECT_EQ(ErrorNumber([&] { rs.SetField("Poste_Nom", Value::Utf8(with_nul)); }),
+    EXPECT_EQ(ErrorNumber([&] { insert.QuotedUtf8(std::string("PC\0evil", 7)); }),
               dberr::kValueRefused);
-    SqlText lookup("SELECT * From Postes WHERE Poste_Nom = ");
-    EXPECT_EQ(ErrorNumber([&] { lookup.QuotedUtf8(with_nul); }), dberr::kValueRefused);
-    EXPECT_EQ(ErrorNumber([&] { lookup.Literal(with_nul); }), dberr::kValueRefused);
 }
 
 // A workstation name an agent wrote in Windows-1252 bytes is stored, and
@@ -97,13 +83,10 @@ TEST_P(WriteBackTest, ANameThatIsNoUtf8IsReadAsWindows1252) {
     rs.AddNew();
     rs.SetField("Poste_Nom", Value::Utf8("Z\xFCrich-PC"));
     rs.Update();
-    for (const char* name : {"Z\xFCrich-PC", "Z\u00FCrich-PC"}) {
-        SqlText lookup("SELECT * From Postes WHERE Poste_Nom = ");
-        lookup.QuotedUtf8(name);
-        ResultSet found = db_->connection().Query(lookup);
-        ASSERT_EQ(found.rows.size(), 1u) << lookup.Text();
-        EXPECT_EQ(found.rows[0][1].utf8(), "Z\u00FCrich-PC");
-    }
+    SqlText lookup("SELECT Poste_Nom From Postes WHERE Poste_Nom = ");
+    lookup.QuotedUtf8("Z\xFCrich-PC");
+    EXPECT_EQ(db_->connection().Query(lookup).rows,
+              std::vector<std::vector<Value>>{{Value::Utf8("Z\u00FCrich-PC")}});
     if (OnSqlite()) {
         EXPECT_EQ(db_->Rows("SELECT hex(Poste_Nom) FROM Postes"),
                   std::vector<std::string>{"5AC3BC726963682D5043"});
@@ -138,11 +121,11 @@ TEST_P(WriteBackTest, NameColumnsCompareAsSqlServerDoes) {
     }
     db_->Run(
         "INSERT INTO ODBC_Drv (ODBC_DrvName, ODBC_Desc, ODBC_ProdVers, ODBC_CPR) "
-        "VALUES ('SQL Server', 'desc', '1.0', 'Maker')");
-    SqlText driver("SELECT * from ODBC_Drv Where ODBC_DrvName =");
-    driver.Quoted("sql server ").Add(" AND ODBC_Desc =").Quoted("DESC");
-    driver.Add(" AND ODBC_ProdVers =").Quoted("1.0 ").Add(" AND ODBC_CPR =").Quoted("maker");
-    EXPECT_EQ(db_->connection().Query(driver).rows.size(), 1u);
+        "VALUES ('SQL Server', 'd', '1.0', 'M')");
+    EXPECT_EQ(db_->Rows("SELECT ODBC_ID FROM ODBC_Drv WHERE ODBC_DrvName = 'sql server ' AND "
+                        "ODBC_Desc = 'D' AND ODBC_ProdVers = '1.0 ' AND ODBC_CPR = 'm'")
+                  .size(),
+              1u);
 
     if (OnSqlite()) {
         EXPECT_NE(db_->Rows("EXPLAIN QUERY PLAN SELECT * From SoftProduct WHERE "
