@@ -101,8 +101,7 @@ std::string Utf8ToCp1252(std::string_view utf8) {
 }
 
 bool IsValidUtf8(std::string_view text) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
+    for (std::size_t pos = 0; pos < text.size();) {
         char32_t cp = 0;
         std::size_t length = DecodeUtf8(text, pos, cp);
         if (length == 0) return false;
@@ -111,9 +110,8 @@ bool IsValidUtf8(std::string_view text) {
     return true;
 }
 
-std::string ValidUtf8(std::string text) {
-    if (IsValidUtf8(text)) return text;
-    return Cp1252ToUtf8(text);
+std::string Utf8OrCp1252ToUtf8(std::string_view text) {
+    return IsValidUtf8(text) ? std::string(text) : Cp1252ToUtf8(text);
 }
 
 }  // namespace kolbi

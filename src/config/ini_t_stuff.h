@@ -14,7 +14,8 @@ namespace kolbi {
 // waiting. Resets form.RefreshTicks and form.StopRequested.
 //
 // A missing incoming folder ends the program (exit status 1) after its line
-// in the error log, logging forced on; in visible mode a message box comes
+// in the error log, logging forced on (when the log cannot be written, the
+// line goes to the system log instead); in visible mode a message box comes
 // first. Any other failure is reported ("in procedure IniTStuff of Feuille
 // Form1") and the next step follows.
 void IniTStuff(Form1& form);

@@ -68,7 +68,10 @@ std::int64_t RoundHalfEven(double value, const std::string& shown) {
 Value Value::Integer(std::int64_t value) { return Value(Data(value)); }
 Value Value::Double(double value) { return Value(Data(value)); }
 Value Value::Text(std::string_view cp1252) { return Value(Data(Cp1252ToUtf8(cp1252))); }
-Value Value::Utf8(std::string utf8) { return Value(Data(ValidUtf8(std::move(utf8)))); }
+Value Value::Utf8(std::string utf8) {
+    if (!IsValidUtf8(utf8)) utf8 = Cp1252ToUtf8(utf8);
+    return Value(Data(std::move(utf8)));
+}
 Value Value::Date(DateValue date) { return Value(Data(date)); }
 Value Value::DateTime(DateTimeValue date_time) { return Value(Data(date_time)); }
 

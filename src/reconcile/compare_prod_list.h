@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "db/value.h"
 #include "reconcile/product_lists.h"
 
 namespace kolbi {
@@ -24,5 +25,18 @@ void ADD_PosteProduct(std::int16_t ProductID, std::int16_t PosteID);
 // Removes every PosteSoftware row linking the workstation to the product.
 // Failures are reported "in procedure DEL_PosteProduct of Module ModSI".
 void DEL_PosteProduct(std::int16_t ProductID, std::int16_t PosteID);
+
+// Writes one Changement row: the workstation name and the data text (both
+// UTF-8), the server's date and time, the type and critical level, an empty
+// user (the user argument is not used) and no acknowledgement. Module
+// ModALERT; it has no failure handler of its own: a failure reaches the
+// caller's.
+void AddChangeAlert(const std::string& PosteNom, const std::string& user, const std::string& data,
+                    std::int32_t type, std::int32_t critique);
+
+// Whether a product change raises an alert, from the product's catalogue
+// name and SOFTPRODUCT_IGNORE: an ignore flag of 0 always does, a Null flag
+// does for a product with a non-empty name, any other flag never does.
+bool ChangeAlertWanted(const Value& product, const Value& ignore);
 
 }  // namespace kolbi

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "common/list_box.h"
 
@@ -25,6 +26,11 @@ struct ProductLists {
 // workstation step of the report pass, read by CompareProdList.
 bool IsFirstInventory();
 void SetIsFirstInventory(bool first);
+
+// The numeric value of a list item, by which items are ordered and compared:
+// the integer its text begins with ("57" is 57, "-3" is -3), 0 when it does
+// not begin with a number.
+std::int64_t ItemValue(std::string_view item);
 
 // Replaces lstDBProd by the product identifiers linked to the workstation in
 // PosteSoftware, ascending by numeric value. Failures are reported "in
