@@ -43,7 +43,7 @@ constexpr int kMaxTicksPerCycle = 32767;
 long long Count(const char* table) {
     kolbi::Recordset rs;
     kolbi::SqlText sql("SELECT COUNT(*) AS n FROM ");
-    sql.Add(table);
+    sql.Identifier(kolbi::DBConnection(), kolbi::DBConnection().FoldIdentifier(table));
     rs.Open(sql);
     return rs.Fields("n").AsInteger();
 }
