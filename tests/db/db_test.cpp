@@ -6,6 +6,7 @@
 #include "common/pump_settings.h"
 #include "db/db_connect.h"
 #include "log/write_log.h"
+#include "report/set_transac.h"
 
 namespace kolbi::testing {
 
@@ -24,9 +25,11 @@ void DbTest::SetUp() {
     Settings().LogErrors = true;
     Settings().DsnEntry = db_->dsn();
     ResetDateFormatSwitchedForTesting();
+    InstallTransacAfterConnect();  // as the processing layer does
 }
 
 void DbTest::TearDown() {
+    SetAfterConnect(nullptr);
     CloseAndReleaseDBConnection();
     SetDBConnected(false);
 }

@@ -71,7 +71,8 @@ TEST(KolbidbTest, CheckSaysWhatIsMissing) {
         0);
     {
         Connection connection;
-        connection.SetConnectionString("Driver=SQLite3;Database=" + (folder / "inv.db"));
+        connection.SetConnectionString("Driver=SQLite3;Database=" + (folder / "inv.db") +
+                                       ";LoadExt=" KOLBI_GETDATE_PATH);
         connection.Open();
         connection.ExecuteDirect(SqlText("ALTER TABLE Postes DROP COLUMN Poste_Mac"));
     }

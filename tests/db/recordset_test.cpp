@@ -238,7 +238,7 @@ TEST_P(RecordsetTest, ThePumpsSqlTextsRunUnchanged) {
         SqlText sql;
         std::string text;
     };
-    auto quoted = [](std::string_view head, std::int64_t n, std::string_view tail) {
+    auto quoted = [](SqlWords head, std::int64_t n, SqlWords tail) {
         SqlText s;
         s.Add(head).QuotedNumber(n).Add(tail);
         return s;
@@ -415,16 +415,14 @@ TEST_P(RecordsetTest, ErrorsCarryTheirNumberAndNameTheSqlText) {
 
 KOLBI_ON_BOTH_DATABASES(RecordsetTest);
 
-// SQLite stores any text in any column; PostgreSQL refuses, and the refusal
-// is the conversion failure the error log switches its date format on.
+// PostgreSQL refuses a text in an integer column, and the refusal is the
+// conversion failure the error log switches its date format on.
 TEST(PostgreSqlRecordsetTest, AValueTheColumnCannotHoldIsAConversionFailure) {
     KOLBI_REQUIRE_POSTGRESQL();
     testing::TestDatabase db(Backend::kPostgreSql);
-    Recordset rs;
-    rs.Open(db.connection(), SqlText("SELECT * From Postes"));
-    rs.AddNew();
-    rs.SetField("PosteHardID", Value::Text("zero"));
-    RuntimeError refused = ErrorOf([&] { rs.Update(); });
+    SqlText insert("INSERT INTO Postes (PosteHardID) VALUES (");
+    insert.Quoted("zero").Add(")");
+    RuntimeError refused = ErrorOf([&] { Command(db.connection()).Execute(insert); });
     EXPECT_EQ(refused.number(), errnum::kConversionFailed);
     EXPECT_EQ(refused.sqlstate().substr(0, 2), "22");
     EXPECT_TRUE(Contains(refused.description(), "'zero'")) << refused.description();

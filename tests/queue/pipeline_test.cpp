@@ -7,14 +7,17 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "codec/cls_huffman.h"
 #include "common/clock.h"
+#include "common/cp1252.h"
 #include "common/pump_settings.h"
 #include "db/db_connect.h"
 #include "db/db_test.h"
 #include "log/write_log.h"
 #include "queue/processing_cycle.h"
+#include "reportgen/manifest.h"
 #include "report/do_log.h"
 #include "support/failing_file_system.h"
 #include "ui/form1.h"
@@ -57,6 +60,12 @@ protected:
         }
         std::sort(names.begin(), names.end());
         return names;
+    }
+    // The rows of a query as UTF-8 texts, as the agents' expectations are.
+    std::set<std::string> Set(const std::string& sql) {
+        std::set<std::string> rows;
+        for (const std::string& row : db_->Rows(sql)) rows.insert(Cp1252ToUtf8(row));
+        return rows;
     }
     std::vector<std::string> Postes() {
         return db_->Rows("SELECT Poste_Nom FROM Postes ORDER BY Poste_Nom");
@@ -181,6 +190,73 @@ TEST_P(PipelineTest, OddNamesAndSpecialFiles) {
     EXPECT_THAT(Files(incoming_.path()), ElementsAre("fifo_1.SILog"));
     EXPECT_EQ(outside.Read("target"), "not to be touched");
     EXPECT_FALSE(outside.Has("planted"));
+}
+
+// Two rounds of simulated agents, the second with products installed and
+// removed, against what the agents say they reported: links, alerts (none
+// on first inventories, none for an ignored product), vendor names, ODBC rows.
+TEST_P(PipelineTest, TwoRoundsOfAgentsEndAsTheyReported) {
+    ReportGeneratorOptions options;
+    options.seed = 7;
+    options.products_per_report = 40;
+    options.churn_percent = 10;
+    const int workstations = 5;
+    std::set<std::string> links, alerts, vendors, sources;
+    std::string ignored;
+    for (int round = 1; round <= 2; ++round) {
+        options.round = round;
+        SimulatedRound sim(options);
+        links.clear();
+        for (int n = 1; n <= workstations; ++n) {
+            ExpectedReport expected;
+            GeneratedReport report = sim.Report(n, expected);
+            Drop(report.file_name, report.text);
+            for (const ExpectedProduct& p : expected.installed) {
+                links.insert(expected.workstation + "|" + p.product);
+                if (!p.vendor.empty()) vendors.insert(p.product + "|" + p.vendor);
+            }
+            if (round == 2 && n == 1) {
+                ASSERT_FALSE(expected.removed.empty());
+                ignored = expected.removed.front();
+                db_->connection().Execute(
+                    SqlText("UPDATE SoftProduct SET SOFTPRODUCT_IGNORE = 1 ")
+                        .Add("WHERE SOFTPRODUCT_PRODUCT = ")
+                        .QuotedUtf8(ignored));
+            }
+            for (const std::string& name : expected.added) {
+                alerts.insert(expected.workstation + "|2||967|" + name);
+            }
+            for (const std::string& name : expected.removed) {
+                if (name != ignored) alerts.insert(expected.workstation + "|3||968|" + name);
+            }
+            for (const GeneratedDriverLine& driver : report.drivers) {
+                for (const GeneratedDataSource& source : driver.sources) {
+                    sources.insert(expected.workstation + "|" + driver.name + "|" + driver.version +
+                                   "|" + source.name + "|" + source.database + "|" +
+                                   source.server);
+                }
+            }
+        }
+        RunCycle();
+        EXPECT_TRUE(LogErrors().empty()) << LogErrors().front();
+        EXPECT_EQ(Set("SELECT p.Poste_Nom, s.SOFTPRODUCT_PRODUCT FROM PosteSoftware l "
+                      "JOIN Postes p ON p.PosteID = l.PosteSoft_PosteID "
+                      "JOIN SoftProduct s ON s.SOFTPRODUCT_ID = l.PosteSoft_ProductID"),
+                  links)
+            << "round " << round;
+        EXPECT_EQ(Set("SELECT Changement_Poste, Changement_Critique, Changement_Data "
+                      "FROM Changement WHERE Changement_Type = 2 AND Changement_ACK = 0"),
+                  alerts)
+            << "round " << round;
+    }
+    std::set<std::string> stored_vendors =
+        Set("SELECT SOFTPRODUCT_PRODUCT, SOFTPRODUCT_COPYRIGHT FROM SoftProduct");
+    for (const std::string& vendor : vendors) EXPECT_TRUE(stored_vendors.count(vendor)) << vendor;
+    EXPECT_EQ(Set("SELECT p.Poste_Nom, d.ODBC_DrvName, d.ODBC_ProdVers, s.DSN_Name, "
+                  "s.DSN_DBName, s.DSN_ServName FROM ODBC_DSN s "
+                  "JOIN ODBC_Drv d ON d.ODBC_ID = s.DSN_ODBC_ID "
+                  "JOIN Postes p ON p.PosteID = s.DSN_POSTEID"),
+              sources);
 }
 
 KOLBI_ON_BOTH_DATABASES(PipelineTest);
