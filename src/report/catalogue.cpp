@@ -1,5 +1,6 @@
 #include "report/catalogue.h"
 
+#include <cstdio>
 #include <span>
 #include <utility>
 
@@ -74,7 +75,7 @@ constexpr Replacement kVendorAfterYears[] = {
 };
 
 std::string ReplaceEach(std::string text, std::span<const Replacement> rules) {
-    for (const auto& [from, to] : rules) text = ReplaceAll(text, from, to);
+    for (const auto& [from, to] : rules) ReplaceAllIn(text, from, to);
     return text;
 }
 
@@ -156,8 +157,10 @@ std::string CleanProductName(std::string_view product) {
 
 std::string VendorName(std::string_view copyright) {
     std::string text = ReplaceEach(std::string(copyright), kVendorBeforeYears);
+    char year_text[8];
     for (int year = kFirstYear; year <= kLastYear; ++year) {
-        text = ReplaceAll(text, std::to_string(year), "");
+        const int length = std::snprintf(year_text, sizeof year_text, "%d", year);
+        ReplaceAllIn(text, std::string_view(year_text, static_cast<std::size_t>(length)), "");
     }
     return TrimSpaces(ReplaceEach(std::move(text), kVendorAfterYears));
 }
