@@ -1,6 +1,5 @@
 #include "report/catalogue.h"
 
-#include <cstdio>
 #include <span>
 #include <utility>
 
@@ -157,10 +156,15 @@ std::string CleanProductName(std::string_view product) {
 
 std::string VendorName(std::string_view copyright) {
     std::string text = ReplaceEach(std::string(copyright), kVendorBeforeYears);
-    char year_text[8];
-    for (int year = kFirstYear; year <= kLastYear; ++year) {
-        const int length = std::snprintf(year_text, sizeof year_text, "%d", year);
-        ReplaceAllIn(text, std::string_view(year_text, static_cast<std::size_t>(length)), "");
+    // Every year begins "19" or "20": most texts hold neither and skip the 41 steps.
+    if (text.find("19") != std::string::npos || text.find("20") != std::string::npos) {
+        for (int year = kFirstYear; year <= kLastYear; ++year) {
+            const char digits[4] = {static_cast<char>('0' + year / 1000),
+                                    static_cast<char>('0' + year / 100 % 10),
+                                    static_cast<char>('0' + year / 10 % 10),
+                                    static_cast<char>('0' + year % 10)};
+            ReplaceAllIn(text, std::string_view(digits, sizeof digits), "");
+        }
     }
     return TrimSpaces(ReplaceEach(std::move(text), kVendorAfterYears));
 }
