@@ -7,6 +7,8 @@
  *
  *   bare_loop CONNECTION-STRING TRACE...    e.g. bare_loop "DSN=bench" r1.trace
  *
+ * Options the pump added to its connection string (an "O" record) are added
+ * to CONNECTION-STRING too.
  * Prints one line: "bare loop: N statements (F failed), T transactions in S s".
  * The trace is read and parsed before the clock starts; the connection is
  * opened after it starts, as the pump's run opens its own. Exit status 0, or 1
@@ -50,6 +52,9 @@ typedef struct {
     size_t statement;  /* index into the distinct statements */
     size_t first_parameter, parameter_count;
 } Record;
+
+/* What the pump added to its connection string ("O" records). */
+static char options[256];
 
 static Statement *statements;
 static size_t statement_count, statement_room;
@@ -182,6 +187,15 @@ static int ReadTrace(const char *path) {
     for (int c; ok && (c = fgetc(in)) != EOF;) {
         records = Grow(records, &record_room, record_count + 1, sizeof *records);
         Record *r = &records[record_count];
+        if (c == 'O') {
+            char line[sizeof options] = {0};
+            ok = fgets(line, sizeof line, in) != NULL && line[0] == ' ';
+            if (ok) {
+                line[strcspn(line, "\n")] = 0;
+                snprintf(options, sizeof options, "%s", line + 1);
+            }
+            continue;
+        }
         if (c == 'T') {
             char word[16] = {0};
             ok = fscanf(in, " %15s", word) == 1 && fgetc(in) == '\n';
@@ -265,9 +279,11 @@ int main(int argc, char **argv) {
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, NULL, (SQLCHAR *)argv[1], SQL_NTS, NULL, 0, NULL,
+    char connection[1024];
+    snprintf(connection, sizeof connection, "%s%s", argv[1], options);
+    if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, NULL, (SQLCHAR *)connection, SQL_NTS, NULL, 0, NULL,
                                         SQL_DRIVER_NOPROMPT))) {
-        fprintf(stderr, "bare_loop: cannot connect with %s\n", argv[1]);
+        fprintf(stderr, "bare_loop: cannot connect with %s\n", connection);
         return 1;
     }
     size_t failed = 0, transactions = 0, runs = 0;

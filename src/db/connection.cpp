@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "common/cp1252.h"
 #include "db/column_value.h"
@@ -42,6 +43,44 @@ std::int64_t IntegerOf(const std::optional<std::string>& text) {
     return value.kind() == Value::Kind::kInteger ? value.integer() : -1;
 }
 
+// PostgreSQL's driver can protect every statement of a transaction with a
+// savepoint of its own (its default "level of rollback on errors"), at the
+// price of one more exchange with the server per statement. The connection
+// protects the statements itself for less (see Impl::Protecting) and turns
+// the driver's protection off; connection-string options override the data
+// source's.
+constexpr const char* kPostgreSqlOptions = ";Protocol=7.4-0";
+
+// The statements of a transaction sent as SQL.
+enum class TransactionStatement {
+    kBegin,
+    kCommit,
+    kRollback,
+    kSavepoint,        // the first savepoint of a transaction
+    kMoveSavepoint,    // the savepoint moved up to now
+    kBackToSavepoint,  // back to the savepoint, which stays
+};
+constexpr int kTransactionStatements = 6;
+
+std::string TransactionStatementText(TransactionStatement which, Dbms dbms) {
+    switch (which) {
+        case TransactionStatement::kBegin:
+            // SQLite: the write lock at once (see Connection::BeginTransaction).
+            return dbms == Dbms::kSqlite ? "BEGIN IMMEDIATE" : "BEGIN";
+        case TransactionStatement::kCommit:
+            return "COMMIT";
+        case TransactionStatement::kRollback:
+            return "ROLLBACK";
+        case TransactionStatement::kSavepoint:
+            return "SAVEPOINT kolbi_write";
+        case TransactionStatement::kMoveSavepoint:
+            return "RELEASE SAVEPOINT kolbi_write; SAVEPOINT kolbi_write";
+        case TransactionStatement::kBackToSavepoint:
+            return "ROLLBACK TO SAVEPOINT kolbi_write";
+    }
+    return {};
+}
+
 }  // namespace
 
 struct Connection::Impl {
@@ -57,11 +96,13 @@ struct Connection::Impl {
     std::int64_t prepared = 0;
     SQLHSTMT schema_version_stmt = SQL_NULL_HSTMT;
     std::int64_t schema_version = -1;
-    // An open transaction, and on SQLite whether its schema has been checked.
+    // An open transaction; on SQLite whether its schema has been checked, on
+    // PostgreSQL whether a savepoint marks its last successful write.
     bool in_transaction = false;
     bool schema_checked = false;
-    // SQLite's BEGIN IMMEDIATE, COMMIT and ROLLBACK, prepared on first use.
-    SQLHSTMT transaction_stmts[3] = {SQL_NULL_HSTMT, SQL_NULL_HSTMT, SQL_NULL_HSTMT};
+    bool savepoint_set = false;
+    // The transaction statements sent as SQL, prepared on first use.
+    SQLHSTMT transaction_stmts[kTransactionStatements] = {};
 
     odbc::StatementCache statements{kStatementCacheSize};
     odbc::BoundParameters parameters;
@@ -199,8 +240,23 @@ struct Connection::Impl {
     // result is there; prepared is the cache entry, null for a direct run.
     // With reuse the statement stays prepared afterwards.
     template <class Consume>
-    void Run(const SqlText& sql, Consume&& consume, bool direct = false) {
+    void Run(const SqlText& sql, Consume&& consume, bool direct = false, bool writes = false) {
         if (!open) ThrowNotOpen(sql.Text());
+        if (!Protecting()) {
+            RunOnce(sql, consume, direct);
+            return;
+        }
+        try {
+            RunOnce(sql, consume, direct);
+        } catch (const RuntimeError&) {
+            BackToLastWrite();
+            throw;
+        }
+        if (writes) MarkWrite();
+    }
+
+    template <class Consume>
+    void RunOnce(const SqlText& sql, Consume& consume, bool direct) {
         if (reuse && !direct) {
             try {
                 RunPrepared(sql, consume);
@@ -208,6 +264,7 @@ struct Connection::Impl {
                 // PostgreSQL refuses a prepared statement whose table changed
                 // shape since it was prepared; prepared afresh it runs.
                 if (e.sqlstate() != "0A000") throw;
+                BackToLastWrite();
                 statements.Forget(sql.Sent());
                 RunPrepared(sql, consume);
             }
@@ -227,11 +284,10 @@ struct Connection::Impl {
         SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     }
 
-    // SQLite: one of its transaction statements (0 begin, 1 commit, 2 rollback).
-    void RunTransactionStatement(int which) {
-        static const std::string texts[3] = {"BEGIN IMMEDIATE", "COMMIT", "ROLLBACK"};
-        const std::string& text = texts[which];
-        SQLHSTMT& stmt = transaction_stmts[which];
+    // A transaction statement sent as SQL, on its own prepared handle.
+    void RunTransactionStatement(TransactionStatement which) {
+        const std::string text = TransactionStatementText(which, dbms);
+        SQLHSTMT& stmt = transaction_stmts[static_cast<int>(which)];
         if (stmt == SQL_NULL_HSTMT) stmt = PrepareOwn(text);
         statement_trace::Discard();
         statement_trace::Statement(text);
@@ -243,6 +299,38 @@ struct Connection::Impl {
             throw;
         }
         SQLFreeStmt(stmt, SQL_CLOSE);
+    }
+
+    // PostgreSQL ends a transaction at the first statement that fails in it.
+    // Its driver can set a savepoint before every statement, at the price of
+    // one more exchange with the server per statement; reads change nothing,
+    // though, so a savepoint after each successful write serves as well: a
+    // failed statement, read or write, goes back to it and the transaction
+    // stands as it was before that statement.
+    bool Protecting() const { return in_transaction && dbms == Dbms::kPostgreSql; }
+
+    void MarkWrite() {
+        RunTransactionStatement(savepoint_set ? TransactionStatement::kMoveSavepoint
+                                              : TransactionStatement::kSavepoint);
+        savepoint_set = true;
+    }
+
+    // After a failed statement: the transaction as it was before it. Without
+    // a write there is nothing to keep, and it begins afresh. Should the
+    // server refuse even that, the statements that follow say so.
+    void BackToLastWrite() {
+        if (!Protecting()) return;
+        try {
+            if (savepoint_set) {
+                RunTransactionStatement(TransactionStatement::kBackToSavepoint);
+            } else {
+                // The driver begins the next one with the next statement.
+                statement_trace::Transaction("rollback");
+                CheckDbc(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK),
+                         [&] { return "Cannot roll back the transaction of " + Shown(); });
+            }
+        } catch (const RuntimeError&) {
+        }
     }
 
     void SetAutocommit(bool on) {
@@ -257,12 +345,36 @@ struct Connection::Impl {
                  });
     }
 
+    // SQLite takes its transactions as SQL (BEGIN IMMEDIATE, see
+    // Connection::BeginTransaction); other databases through the driver.
+    bool TransactionsInSql() const { return dbms == Dbms::kSqlite; }
+
+    void BeginTransaction() {
+        if (TransactionsInSql()) {
+            RunTransactionStatement(TransactionStatement::kBegin);
+        } else {
+            statement_trace::Transaction("begin");
+            SetAutocommit(false);
+        }
+        in_transaction = true;
+        schema_checked = false;
+        savepoint_set = false;
+    }
+
     // Ends the open transaction: commit or roll back.
     void EndTransaction(bool commit) {
         in_transaction = false;
         schema_checked = false;
-        if (dbms == Dbms::kSqlite) {
-            RunTransactionStatement(commit ? 1 : 2);
+        savepoint_set = false;
+        if (TransactionsInSql()) {
+            try {
+                RunTransactionStatement(commit ? TransactionStatement::kCommit
+                                               : TransactionStatement::kRollback);
+            } catch (const RuntimeError&) {
+                // SQLite keeps a transaction it could not commit.
+                RunSilently("ROLLBACK");
+                throw;
+            }
             return;
         }
         statement_trace::Transaction(commit ? "commit" : "rollback");
@@ -274,11 +386,19 @@ struct Connection::Impl {
             });
         } catch (...) {
             // Whatever the server made of it, the connection goes on committing each statement.
-            SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
-                              SQL_IS_UINTEGER);
+            SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
             throw;
         }
         SetAutocommit(true);
+    }
+
+    // A statement whose failure is of no interest.
+    void RunSilently(const std::string& text) {
+        SQLHSTMT stmt = SQL_NULL_HSTMT;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt))) return;
+        SQLExecDirect(stmt, Chars(text), static_cast<SQLINTEGER>(text.size()));
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     }
 
     std::string ColumnText(SQLHSTMT stmt, SQLUSMALLINT column, SQLUSMALLINT field) {
@@ -419,19 +539,34 @@ void Connection::Open() {
         SQLSetEnvAttr(d.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
         SQL_HANDLE_ENV, d.env);
     refused(SQLAllocHandle(SQL_HANDLE_DBC, d.env, &d.dbc), SQL_HANDLE_ENV, d.env);
-    std::string odbc = Cp1252ToUtf8(OdbcConnectionString(d.connection_string));
-    SQLSMALLINT out_length = 0;
-    refused(SQLDriverConnect(d.dbc, nullptr, Chars(odbc), static_cast<SQLSMALLINT>(odbc.size()),
-                             nullptr, 0, &out_length, SQL_DRIVER_NOPROMPT),
-            SQL_HANDLE_DBC, d.dbc);
-    d.open = true;
-
-    char buffer[256] = {};
-    SQLSMALLINT length = 0;
-    if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_DBMS_NAME, buffer, sizeof buffer, &length))) {
-        d.dbms_name = buffer;
+    const std::string odbc = Cp1252ToUtf8(OdbcConnectionString(d.connection_string));
+    // Which connection strings lead to PostgreSQL is learnt once per process.
+    static std::set<std::string> postgresql;
+    bool with_options = postgresql.count(odbc) != 0;
+    auto connect = [&] {
+        const std::string text = with_options ? odbc + kPostgreSqlOptions : odbc;
+        SQLSMALLINT out_length = 0;
+        refused(SQLDriverConnect(d.dbc, nullptr, Chars(text), static_cast<SQLSMALLINT>(text.size()),
+                                 nullptr, 0, &out_length, SQL_DRIVER_NOPROMPT),
+                SQL_HANDLE_DBC, d.dbc);
+        d.open = true;
+        char buffer[256] = {};
+        SQLSMALLINT length = 0;
+        if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_DBMS_NAME, buffer, sizeof buffer, &length))) {
+            d.dbms_name = buffer;
+        }
+        d.dbms = DbmsFromName(d.dbms_name);
+    };
+    connect();
+    if (d.dbms == Dbms::kPostgreSql && !with_options) {
+        SQLDisconnect(d.dbc);
+        d.open = false;
+        postgresql.insert(odbc);
+        with_options = true;
+        connect();
     }
-    d.dbms = DbmsFromName(d.dbms_name);
+    if (with_options) statement_trace::ConnectionOptions(kPostgreSqlOptions);
+    SQLSMALLINT length = 0;
     char quote[8] = {};
     if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length))) {
         d.quote = quote;
@@ -527,7 +662,7 @@ std::int64_t Connection::ExecuteImpl(const SqlText& sql, bool direct) {
             SQLLEN count = -1;
             if (SQL_SUCCEEDED(SQLRowCount(stmt, &count))) changed = count;
         },
-        direct);
+        direct, true);
     return changed;
 }
 
@@ -580,14 +715,7 @@ void Connection::BeginTransaction() {
         throw RuntimeError(errnum::kObjectOpen,
                            "A transaction is open already on the connection " + d.Shown());
     }
-    if (d.dbms == Dbms::kSqlite) {
-        d.RunTransactionStatement(0);
-    } else {
-        statement_trace::Transaction("begin");
-        d.SetAutocommit(false);
-    }
-    d.in_transaction = true;
-    d.schema_checked = false;
+    d.BeginTransaction();
 }
 
 void Connection::CommitTransaction() {

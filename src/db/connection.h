@@ -80,10 +80,9 @@ public:
     // waiting for another writer as long as the data source's Timeout), so it
     // never fails halfway because another program wrote between its reads.
     // A statement that fails inside undoes its own changes only and the
-    // others stand: SQLite aborts just the statement, PostgreSQL's driver
-    // rolls back to a savepoint it set before the statement (its default
-    // "level of rollback on errors", Protocol=7.4-2, which a data source must
-    // not lower).
+    // others stand: SQLite aborts just the statement; on PostgreSQL, which
+    // would refuse everything after a failure, the connection goes back to a
+    // savepoint it moves after every successful write.
     void BeginTransaction();
     // Ends the open transaction, if any (nothing otherwise). A failed commit
     // leaves no transaction open either.

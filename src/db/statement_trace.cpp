@@ -86,6 +86,11 @@ void Discard() {
     g_parameter_count = 0;
 }
 
+void ConnectionOptions(std::string_view options) {
+    if (!g_file) return;
+    std::fprintf(g_file, "O %.*s\n", static_cast<int>(options.size()), options.data());
+}
+
 void Transaction(std::string_view what) {
     if (!g_file) return;
     std::fprintf(g_file, "T %.*s\n", static_cast<int>(what.size()), what.data());

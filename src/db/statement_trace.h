@@ -20,7 +20,8 @@ namespace kolbi {
 //     the value as text: Null as "NULL" with bytes -1, an integer or a double
 //     in decimal, a date "Y M D", a timestamp "Y M D h m s fraction", a text
 //     as its UTF-8 bytes
-//   "T begin\n", "T commit\n", "T rollback\n"
+//   "T begin\n", "T commit\n", "T rollback\n"  (transactions through the driver)
+//   "O <options>\n"  what the connection added to its connection string
 void TraceStatementsTo(std::FILE* file);
 
 namespace statement_trace {
@@ -35,6 +36,7 @@ void Parameter(int c_type, int sql_type, unsigned long column_size, int digits,
 // The statement about to be sent, with the parameters given since the last one.
 void Statement(std::string_view sent);
 void Transaction(std::string_view what);
+void ConnectionOptions(std::string_view options);
 
 }  // namespace statement_trace
 }  // namespace kolbi
