@@ -101,6 +101,8 @@ struct Connection::Impl {
     bool in_transaction = false;
     bool schema_checked = false;
     bool savepoint_set = false;
+    // The driver lets bound columns be read again, in any order (SQLGetData).
+    bool rereads_bound_columns = false;
     // The transaction statements sent as SQL, prepared on first use.
     SQLHSTMT transaction_stmts[kTransactionStatements] = {};
 
@@ -434,6 +436,42 @@ struct Connection::Impl {
         return columns;
     }
 
+    // Binds the columns of a prepared statement to its row buffer, once:
+    // a fetch then fills them all, where reading them one by one costs a
+    // call into the driver manager each. Only with a driver that lets a bound
+    // column be read again (a value longer than its room is); false otherwise.
+    bool BindColumns(odbc::PreparedStatement& statement) {
+        if (!rereads_bound_columns) return false;
+        const std::size_t count = statement.columns->size();
+        if (statement.lengths.size() == count) return true;
+        statement.row.assign(count * odbc::kBoundColumnBytes, '\0');
+        statement.lengths.assign(count, 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            SQLRETURN rc = SQLBindCol(statement.handle, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR,
+                                      statement.row.data() + i * odbc::kBoundColumnBytes,
+                                      odbc::kBoundColumnBytes, &statement.lengths[i]);
+            if (!SQL_SUCCEEDED(rc)) {
+                SQLFreeStmt(statement.handle, SQL_UNBIND);
+                statement.lengths.clear();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A bound column of the fetched row; read again whole when it did not fit.
+    std::optional<std::string> BoundColumn(const odbc::PreparedStatement& statement,
+                                           SQLUSMALLINT column, const std::string& name,
+                                           const std::string& source) {
+        const SQLLEN length = statement.lengths[column - 1];
+        if (length == SQL_NULL_DATA) return std::nullopt;
+        if (length >= 0 && static_cast<std::size_t>(length) < odbc::kBoundColumnBytes) {
+            return std::string(statement.row.data() + (column - 1) * odbc::kBoundColumnBytes,
+                               static_cast<std::size_t>(length));
+        }
+        return ReadColumn(statement.handle, column, name, source);
+    }
+
     // One column of the current row, read as text in as many pieces as it takes.
     std::optional<std::string> ReadColumn(SQLHSTMT stmt, SQLUSMALLINT column,
                                           const std::string& name, const std::string& source) {
@@ -572,6 +610,11 @@ void Connection::Open() {
         d.quote = quote;
         if (d.quote == " ") d.quote.clear();
     }
+    SQLUINTEGER getdata = 0;
+    d.rereads_bound_columns =
+        SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_GETDATA_EXTENSIONS, &getdata, sizeof getdata, nullptr)) &&
+        (getdata & (SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER)) ==
+            (SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER);
     SQLUSMALLINT identifier_case = SQL_IC_MIXED;
     if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_IDENTIFIER_CASE, &identifier_case,
                                  sizeof identifier_case, nullptr))) {
@@ -633,6 +676,7 @@ ResultSet Connection::QueryImpl(const SqlText& sql, bool direct) {
         }
         const std::vector<ColumnInfo>& columns = *result.columns;
         const auto count = static_cast<SQLUSMALLINT>(columns.size());
+        const bool bound = prepared && impl_->BindColumns(*prepared);
         while (impl_->CheckStmt(SQLFetch(stmt), stmt, [&] {
             return "Cannot read the rows of " + sql.Text();
         }) != SQL_NO_DATA) {
@@ -640,7 +684,9 @@ ResultSet Connection::QueryImpl(const SqlText& sql, bool direct) {
             row.reserve(count);
             for (SQLUSMALLINT i = 1; i <= count; ++i) {
                 const ColumnInfo& info = columns[i - 1];
-                std::optional<std::string> text = impl_->ReadColumn(stmt, i, info.name, sql.Text());
+                std::optional<std::string> text =
+                    bound ? impl_->BoundColumn(*prepared, i, info.name, sql.Text())
+                          : impl_->ReadColumn(stmt, i, info.name, sql.Text());
                 row.push_back(text ? ValueFromColumnText(std::move(*text), info.sql_type)
                                    : Value());
             }

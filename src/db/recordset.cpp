@@ -224,15 +224,15 @@ std::size_t Recordset::ColumnIndex(std::string_view name) const {
              std::string(name));
 }
 
-void Recordset::Open(const SqlText& sql) { Open(DBConnection(), sql); }
+void Recordset::Open(SqlText sql) { Open(DBConnection(), std::move(sql)); }
 
-void Recordset::Open(Connection& connection, const SqlText& sql) {
+void Recordset::Open(Connection& connection, SqlText sql) {
     if (open_) {
         Fail(errnum::kObjectOpen,
              "Operation is not allowed when the object is open: Open " + sql.Text());
     }
     connection_ = &connection;
-    source_ = std::make_shared<const SqlText>(sql);
+    source_ = std::make_shared<const SqlText>(std::move(sql));
     plan_.reset();
     Load();
     open_ = true;

@@ -65,8 +65,8 @@ public:
     // Runs the SELECT on the shared connection (DBConnection) or on the one
     // given, reads its rows and stands on the first. 3705 when already open;
     // when the query fails the record set stays closed.
-    void Open(const SqlText& sql);
-    void Open(Connection& connection, const SqlText& sql);
+    void Open(SqlText sql);
+    void Open(Connection& connection, SqlText sql);
     bool IsOpen() const { return open_; }
     // The SQL text it was last opened with.
     const SqlText& Source() const;

@@ -15,9 +15,11 @@ PreparedStatement& StatementCache::Add(SQLHSTMT handle, const std::string& sent)
         by_text_.erase(statements_.back().sent);
         statements_.pop_back();
     }
-    statements_.push_front({handle, sent, nullptr});
+    PreparedStatement& added = statements_.emplace_front();
+    added.handle = handle;
+    added.sent = sent;
     by_text_[sent] = statements_.begin();
-    return statements_.front();
+    return added;
 }
 
 void StatementCache::Forget(const std::string& sent) {

@@ -21,7 +21,15 @@ struct PreparedStatement {
     SQLHSTMT handle = SQL_NULL_HSTMT;
     std::string sent;
     std::shared_ptr<const std::vector<ColumnInfo>> columns;
+    // Where the driver puts each column of a fetched row, bound once (see
+    // Connection::Query): kBoundColumnBytes per column, and the lengths.
+    std::vector<char> row;
+    std::vector<SQLLEN> lengths;
 };
+
+// The room bound per column: enough for most values; a longer one is read
+// again whole after the fetch.
+inline constexpr std::size_t kBoundColumnBytes = 256;
 
 // The statements a connection keeps prepared, by the text sent, most recently
 // used first; past its capacity the least recently used one is freed. It owns

@@ -1,5 +1,6 @@
 #include "report/catalogue.h"
 
+#include <bitset>
 #include <span>
 #include <utility>
 
@@ -73,8 +74,26 @@ constexpr Replacement kVendorAfterYears[] = {
     {" . ", ""}, {"-.", ""}, {"t.", "t"}, {"  ", " "},
 };
 
+// The bytes a text holds: a rule whose first byte is not among them cannot
+// apply, which settles most of the rules a line meets without a search.
+std::bitset<256> BytesOf(std::string_view text) {
+    std::bitset<256> bytes;
+    for (char c : text) bytes.set(static_cast<unsigned char>(c));
+    return bytes;
+}
+
+bool MayHold(const std::bitset<256>& bytes, std::string_view part) {
+    return !part.empty() && bytes.test(static_cast<unsigned char>(part.front()));
+}
+
 std::string ReplaceEach(std::string text, std::span<const Replacement> rules) {
-    for (const auto& [from, to] : rules) ReplaceAllIn(text, from, to);
+    std::bitset<256> bytes = BytesOf(text);
+    for (const auto& [from, to] : rules) {
+        if (!MayHold(bytes, from)) continue;
+        ReplaceAllIn(text, from, to);
+        // Bytes taken out may stay marked (a search too many, never one too few).
+        bytes |= BytesOf(to);
+    }
     return text;
 }
 
