@@ -53,6 +53,22 @@ TEST_P(TransactionTest, OthersSeeTheWorkOnlyOnceCommitted) {
     EXPECT_THROW(pump_.BeginTransaction(), RuntimeError);  // closed
 }
 
+// PostgreSQL: the activity row's writes, outside transactions, do not wait
+// for the disk; a report's transaction waits as the server is configured to.
+TEST_P(TransactionTest, OnPostgreSqlOnlyTransactionsWaitForTheDisk) {
+    if (GetParam() != testing::Backend::kPostgreSql) GTEST_SKIP() << "PostgreSQL only";
+    db_->Run("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET synchronous_commit TO "
+             "remote_write', current_database()); END $$");
+    pump_.Close();
+    pump_.Open();
+    const SqlText show = SqlForTests::Statement("SHOW synchronous_commit");
+    EXPECT_EQ(pump_.QueryDirect(show).rows.at(0).at(0).AsText(), "off");
+    pump_.BeginTransaction();
+    EXPECT_EQ(pump_.QueryDirect(show).rows.at(0).at(0).AsText(), "remote_write");
+    pump_.CommitTransaction();
+    EXPECT_EQ(pump_.QueryDirect(show).rows.at(0).at(0).AsText(), "off");
+}
+
 // Each failing statement costs itself alone, whatever came before it.
 TEST_P(TransactionTest, AFailedStatementLeavesTheOthersStanding) {
     const SqlText missing_table = SqlForTests::Statement("SELECT * FROM NoSuchTable");
