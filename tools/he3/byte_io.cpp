@@ -1,6 +1,7 @@
 #include "he3/byte_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,18 +36,36 @@ private:
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, std::string& error) {
+std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, std::size_t max_size,
+                                                      std::string& error) {
     const bool standard = path == "-";
     Descriptor in(standard ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC), !standard);
     if (in.get() < 0) {
         error = std::string("cannot open: ") + std::strerror(errno);
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes;
+    auto too_large = [&](std::uint64_t size, bool at_least) {
+        error = "too large for an HE3 stream (" + std::string(at_least ? "over " : "") +
+                std::to_string(size) + " bytes, at most " + std::to_string(max_size) + ")";
+        return std::nullopt;
+    };
+    // A regular file says its size: refused at once when too large, otherwise
+    // read into a buffer of exactly that size, touched once.
+    struct stat st {};
+    std::size_t expected = 0;
+    if (::fstat(in.get(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (static_cast<std::uint64_t>(st.st_size) > max_size) return too_large(st.st_size, false);
+        expected = static_cast<std::size_t>(st.st_size);
+    }
+    // One byte more than expected: the end shows without the buffer growing.
+    std::vector<std::uint8_t> bytes(expected + 1);
     std::size_t used = 0;
     for (;;) {
-        if (bytes.size() - used < 65536)
-            bytes.resize(std::max<std::size_t>(2 * bytes.size(), 65536));
+        if (used == bytes.size()) {
+            // Past the expected size: a pipe, or a file still growing.
+            if (used > max_size) return too_large(max_size, true);
+            bytes.resize(std::min(std::max<std::size_t>(2 * bytes.size(), 65536), max_size + 1));
+        }
         const ssize_t n = ::read(in.get(), bytes.data() + used, bytes.size() - used);
         if (n == 0) break;
         if (n < 0) {
@@ -56,8 +75,8 @@ std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, s
         }
         used += static_cast<std::size_t>(n);
     }
+    if (used > max_size) return too_large(max_size, true);
     bytes.resize(used);
-    bytes.shrink_to_fit();
     return bytes;
 }
 

@@ -12,8 +12,11 @@ namespace kolbi {
 // standard input or output. Failures come back as the system's reason
 // ("No such file or directory") in `error`, for a one-line message.
 
-// The whole content of path, or nothing with the reason in error.
-std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, std::string& error);
+// The whole content of path, or nothing with the reason in error. Content
+// longer than max_size bytes is refused ("too large ..."): a regular file by
+// its size, before anything is read; a pipe as soon as it has given more.
+std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, std::size_t max_size,
+                                                      std::string& error);
 
 // Replaces the content of path (creating it) by bytes; false with the reason
 // in error when it cannot be written.

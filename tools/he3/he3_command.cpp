@@ -64,9 +64,12 @@ private:
     bool shown_ = false;
 };
 
+// Inputs and streams alike: the codec counts bytes in 32 bits.
+constexpr std::size_t kLargestInput = std::numeric_limits<std::int32_t>::max();
+
 std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, int& status) {
     std::string error;
-    auto bytes = ReadAllBytes(path, error);
+    auto bytes = ReadAllBytes(path, kLargestInput, error);
     if (!bytes) status = Fail(DisplayName(path, false), error);
     return bytes;
 }
@@ -82,10 +85,6 @@ int Compress(const std::string& in_path, const std::string& out_path) {
     auto bytes = ReadInput(in_path, status);
     if (!bytes) return status;
     const std::string name = DisplayName(in_path, false);
-    if (bytes->size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        return Fail(name, "too large for an HE3 stream (" + std::to_string(bytes->size()) +
-                              " bytes, at most 2147483647)");
-    }
     clsHuffman codec;
     {
         ProgressDisplay progress(codec, name, "compressing", bytes->size());
