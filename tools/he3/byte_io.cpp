@@ -21,13 +21,6 @@ public:
     Descriptor& operator=(const Descriptor&) = delete;
 
     int get() const { return fd_; }
-    // Closes now so that a failing close (a full disk on NFS) is seen.
-    bool Close() {
-        if (!owned_ || fd_ < 0) return true;
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
 
 private:
     int fd_;
@@ -80,31 +73,48 @@ std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, s
     return bytes;
 }
 
-bool WriteAllBytes(const std::string& path, std::span<const std::uint8_t> bytes,
-                   std::string& error) {
-    const bool standard = path == "-";
-    Descriptor out(standard ? STDOUT_FILENO
-                            : ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666),
-                   !standard);
-    if (out.get() < 0) {
-        error = std::string("cannot open for writing: ") + std::strerror(errno);
-        return false;
-    }
+OutputFile::OutputFile(const std::string& path) {
+    owned_ = path != "-";
+    fd_ = owned_ ? ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
+                 : STDOUT_FILENO;
+    if (fd_ < 0) error_ = std::string("cannot open for writing: ") + std::strerror(errno);
+}
+
+OutputFile::~OutputFile() {
+    if (owned_ && fd_ >= 0) ::close(fd_);
+}
+
+void OutputFile::Write(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(out.get(), bytes.data() + done, bytes.size() - done);
+    while (ok() && done < bytes.size()) {
+        const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            error = std::string("cannot write: ") + std::strerror(errno);
-            return false;
+            error_ = std::string("cannot write: ") + std::strerror(errno);
+            return;
         }
         done += static_cast<std::size_t>(n);
     }
-    if (!out.Close()) {
-        error = std::string("cannot write: ") + std::strerror(errno);
-        return false;
+}
+
+bool OutputFile::Close(std::string& error) {
+    // Closed now so that a failing close (a full disk on NFS) is seen.
+    if (owned_ && fd_ >= 0) {
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0 && ok()) {
+            error_ = std::string("cannot write: ") + std::strerror(errno);
+        }
     }
-    return true;
+    error = error_;
+    return ok();
+}
+
+bool WriteAllBytes(const std::string& path, std::span<const std::uint8_t> bytes,
+                   std::string& error) {
+    OutputFile out(path);
+    out.Write(bytes);
+    return out.Close(error);
 }
 
 std::string DisplayName(const std::string& path, bool output) {

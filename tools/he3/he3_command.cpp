@@ -86,15 +86,22 @@ int Compress(const std::string& in_path, const std::string& out_path) {
     if (!bytes) return status;
     const std::string name = DisplayName(in_path, false);
     clsHuffman codec;
+    // The stream goes to the file as it is made, never whole in memory.
+    std::optional<OutputFile> out;
     {
         ProgressDisplay progress(codec, name, "compressing", bytes->size());
         try {
-            codec.EncodeByte(*bytes, static_cast<std::int32_t>(bytes->size()));
+            codec.EncodeTo(*bytes, [&](std::span<const std::uint8_t> piece) {
+                if (!out) out.emplace(out_path);
+                out->Write(piece);
+            });
         } catch (const RuntimeError& error) {
             return Fail(name, "cannot compress: " + error.description());
         }
     }
-    return WriteOutput(out_path, *bytes);
+    std::string error;
+    if (!out->Close(error)) return Fail(DisplayName(out_path, true), error);
+    return kHe3Ok;
 }
 
 He3Verification DecodeChecked(const std::string& name, const std::vector<std::uint8_t>& stream) {
