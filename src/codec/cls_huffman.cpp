@@ -106,6 +106,13 @@ void clsHuffman::EncodeTo(std::span<const std::uint8_t> Data,
     he3::EncodeStreamTo(Data, Sink, progress);
 }
 
+he3::DecodedTo clsHuffman::DecodeTo(
+    std::span<const std::uint8_t> Stream,
+    const std::function<void(std::span<const std::uint8_t>)>& Sink) {
+    he3::ProgressReporter progress(Progress);
+    return he3::DecodeStreamTo(Stream, Sink, progress);
+}
+
 std::string clsHuffman::DecodeString(const std::string& Text) {
     std::vector<std::uint8_t> bytes = ToBytes(Text);
     DecodeByte(bytes, LengthOf(bytes.size()));

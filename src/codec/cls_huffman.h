@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/huffman_decoder.h"
 #include "codec/progress_reporter.h"
 
 namespace kolbi {
@@ -59,6 +60,13 @@ public:
     // report the read position during decoding first. None for the stored form. Lets
     // pending host events run every 64 KiB of output, never per bit or byte.
     void DecodeByte(std::vector<std::uint8_t>& ByteArray, std::int32_t ByteLen);
+
+    // What DecodeByte makes of Stream, read where it lies and handed to Sink piece by
+    // piece as it is decoded (see he3::DecodeStreamTo), with the count and XOR of the
+    // bytes. Progress and yields as DecodeByte; never fails towards the caller but
+    // for what Sink throws.
+    he3::DecodedTo DecodeTo(std::span<const std::uint8_t> Stream,
+                            const std::function<void(std::span<const std::uint8_t>)>& Sink);
 
     // Subscribes to Progress (an empty handler unsubscribes). A call in progress keeps
     // the handler it started with.

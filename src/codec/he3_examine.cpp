@@ -202,7 +202,8 @@ He3Examination ExamineHe3(std::span<const std::uint8_t> stream) {
     return result;
 }
 
-He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuffman& codec) {
+He3Verification VerifyHe3To(std::span<const std::uint8_t> stream, clsHuffman& codec,
+                            const he3::StreamSink& sink) {
     He3Verification result;
     result.examination = ExamineHe3(stream);
     He3Examination& examination = result.examination;
@@ -213,28 +214,15 @@ He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuff
         return result;
     }
 
-    std::vector<std::uint8_t> buffer(stream.begin(), stream.end());
-    codec.DecodeByte(buffer, static_cast<std::int32_t>(stream.size()));
+    const he3::DecodedTo decoded = codec.DecodeTo(stream, sink);
     result.decoded = true;
+    // The stored form decodes to its bytes after the identification, which is
+    // what its length is; the compressed form must give what its header says.
+    if (examination.form == He3Form::kStored) return result;
 
     const auto expected = static_cast<std::uint64_t>(examination.uncompressed_length);
-    if (examination.form == He3Form::kStored) {
-        if (buffer.size() != expected ||
-            !std::equal(buffer.begin(), buffer.end(), stream.begin() + kIdentificationSize)) {
-            examination.fault = He3Fault::kLengthMismatch;
-            examination.detail = Of(buffer.size(), expected, "bytes");
-            return result;
-        }
-        result.data = std::move(buffer);
-        return result;
-    }
-
-    // The decoder leaves its buffer as it was when it could not decode a
-    // single byte; a stream that decodes to itself is not worth telling apart.
-    const bool nothing_decoded =
-        std::equal(buffer.begin(), buffer.end(), stream.begin(), stream.end());
-    const std::size_t got = nothing_decoded ? 0 : buffer.size();
-    for (std::size_t i = 0; i < got; ++i) result.data_xor ^= buffer[i];
+    const std::size_t got = decoded.count;
+    result.data_xor = decoded.data_xor;
     if (got < expected) {
         examination.fault = He3Fault::kTruncatedData;
         examination.detail = "decoded " + Of(got, expected, "bytes");
@@ -250,15 +238,16 @@ He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuff
         examination.detail = "stored " + Hex(examination.checksum) + ", data " + Hex(result.data_xor);
         return result;
     }
+    if (decoded.data_end < stream.size()) result.trailing_bytes = stream.size() - decoded.data_end;
+    return result;
+}
 
-    std::array<std::uint64_t, 256> code_length{};
-    for (const He3CodeEntry& entry : examination.codes) code_length[entry.symbol] = entry.length;
-    std::uint64_t data_bits = 0;
-    for (std::uint8_t byte : buffer) data_bits += code_length[byte];
-    const std::uint64_t used = examination.data_offset + (data_bits + 7) / 8;
-    if (used < stream.size())
-        result.trailing_bytes = static_cast<std::size_t>(stream.size() - used);
-    result.data = std::move(buffer);
+He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuffman& codec) {
+    std::vector<std::uint8_t> data;
+    He3Verification result = VerifyHe3To(stream, codec, [&](std::span<const std::uint8_t> piece) {
+        data.insert(data.end(), piece.begin(), piece.end());
+    });
+    if (result.examination.ok()) result.data = std::move(data);
     return result;
 }
 

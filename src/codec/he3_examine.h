@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/stream_sink.h"
+
 namespace kolbi {
 
 class clsHuffman;
@@ -91,6 +93,12 @@ He3Examination ExamineHe3(std::span<const std::uint8_t> stream);
 // hold the announced length are refused before decoding, so the decoder is
 // never asked to allocate more than eight times the stream size.
 He3Verification DecodeAndVerifyHe3(std::span<const std::uint8_t> stream, clsHuffman& codec);
+
+// The same without keeping the data: what the stream decodes to is handed to
+// sink piece by piece as it is decoded (codec.DecodeTo), and `data` stays
+// empty. A fault found in the data comes after some of it reached the sink.
+He3Verification VerifyHe3To(std::span<const std::uint8_t> stream, clsHuffman& codec,
+                            const he3::StreamSink& sink);
 
 // "HE3 (compressed)", "HE0 (stored)" or "unknown".
 const char* He3FormName(He3Form form);

@@ -2,9 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "codec/progress_reporter.h"
+#include "codec/stream_sink.h"
 
 namespace kolbi::he3 {
 
@@ -39,5 +41,21 @@ namespace kolbi::he3 {
 // this one.
 void DecodeStream(std::vector<std::uint8_t>& buffer, std::size_t length,
                   ProgressReporter& progress);
+
+// What DecodeStreamTo made of a stream.
+struct DecodedTo {
+    bool structure_sound = false;  // stored form, or a compressed one whose data was decoded
+    std::size_t count = 0;         // bytes handed to the sink
+    std::uint8_t data_xor = 0;     // their XOR (compressed form)
+    std::size_t data_end = 0;      // compressed form: the stream byte after the last code read
+};
+
+// The bytes DecodeStream would give, read from the stream where it lies and
+// handed to `sink` in pieces of at most 64 KiB as they are decoded, never
+// held whole: for tools that write files. Decodes, progresses and yields as
+// DecodeStream does; `count` 0 where DecodeStream would leave its buffer as
+// it was.
+DecodedTo DecodeStreamTo(std::span<const std::uint8_t> stream, const StreamSink& sink,
+                         ProgressReporter& progress);
 
 }  // namespace kolbi::he3

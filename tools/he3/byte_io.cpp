@@ -1,6 +1,7 @@
 #include "he3/byte_io.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,8 +30,18 @@ private:
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, std::size_t max_size,
-                                                      std::string& error) {
+InputBytes::~InputBytes() {
+    if (mapped_) ::munmap(const_cast<std::uint8_t*>(mapped_), size_);
+}
+
+InputBytes::InputBytes(InputBytes&& other) noexcept
+    : read_(std::move(other.read_)), mapped_(other.mapped_), size_(other.size_) {
+    other.mapped_ = nullptr;
+    other.size_ = 0;
+}
+
+std::optional<InputBytes> ReadAllBytes(const std::string& path, std::size_t max_size,
+                                       std::string& error) {
     const bool standard = path == "-";
     Descriptor in(standard ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC), !standard);
     if (in.get() < 0) {
@@ -49,6 +60,14 @@ std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, s
     if (::fstat(in.get(), &st) == 0 && S_ISREG(st.st_mode)) {
         if (static_cast<std::uint64_t>(st.st_size) > max_size) return too_large(st.st_size, false);
         expected = static_cast<std::size_t>(st.st_size);
+        if (expected > 0) {
+            void* mapped = ::mmap(nullptr, expected, PROT_READ, MAP_PRIVATE | MAP_POPULATE,
+                                  in.get(), 0);
+            if (mapped != MAP_FAILED) {
+                return InputBytes(static_cast<const std::uint8_t*>(mapped), expected);
+            }
+            // Not every file system maps: read it then.
+        }
     }
     // One byte more than expected: the end shows without the buffer growing.
     std::vector<std::uint8_t> bytes(expected + 1);
@@ -70,7 +89,7 @@ std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, s
     }
     if (used > max_size) return too_large(max_size, true);
     bytes.resize(used);
-    return bytes;
+    return InputBytes(std::move(bytes));
 }
 
 OutputFile::OutputFile(const std::string& path) {

@@ -12,11 +12,37 @@ namespace kolbi {
 // standard input or output. Failures come back as the system's reason
 // ("No such file or directory") in `error`, for a one-line message.
 
+// The whole content of a file, held for as long as the object lives: a
+// regular file is mapped (its pages come from the page cache in one go, where
+// a buffer filled by read() takes a page fault per page), anything else is read.
+class InputBytes {
+public:
+    InputBytes() = default;
+    explicit InputBytes(std::vector<std::uint8_t> read) : read_(std::move(read)) {}
+    InputBytes(const std::uint8_t* mapped, std::size_t size) : mapped_(mapped), size_(size) {}
+    ~InputBytes();
+    InputBytes(InputBytes&& other) noexcept;
+    InputBytes& operator=(InputBytes&&) = delete;
+    InputBytes(const InputBytes&) = delete;
+    InputBytes& operator=(const InputBytes&) = delete;
+
+    std::span<const std::uint8_t> bytes() const {
+        return mapped_ ? std::span<const std::uint8_t>(mapped_, size_)
+                       : std::span<const std::uint8_t>(read_);
+    }
+    std::size_t size() const { return bytes().size(); }
+
+private:
+    std::vector<std::uint8_t> read_;
+    const std::uint8_t* mapped_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // The whole content of path, or nothing with the reason in error. Content
 // longer than max_size bytes is refused ("too large ..."): a regular file by
 // its size, before anything is read; a pipe as soon as it has given more.
-std::optional<std::vector<std::uint8_t>> ReadAllBytes(const std::string& path, std::size_t max_size,
-                                                      std::string& error);
+std::optional<InputBytes> ReadAllBytes(const std::string& path, std::size_t max_size,
+                                       std::string& error);
 
 // A file written piece by piece: path's content replaced (created when
 // missing), "-" standard output. The first failure is kept and ends the

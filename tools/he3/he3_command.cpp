@@ -67,17 +67,11 @@ private:
 // Inputs and streams alike: the codec counts bytes in 32 bits.
 constexpr std::size_t kLargestInput = std::numeric_limits<std::int32_t>::max();
 
-std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, int& status) {
+std::optional<InputBytes> ReadInput(const std::string& path, int& status) {
     std::string error;
     auto bytes = ReadAllBytes(path, kLargestInput, error);
     if (!bytes) status = Fail(DisplayName(path, false), error);
     return bytes;
-}
-
-int WriteOutput(const std::string& path, std::span<const std::uint8_t> bytes) {
-    std::string error;
-    if (!WriteAllBytes(path, bytes, error)) return Fail(DisplayName(path, true), error);
-    return kHe3Ok;
 }
 
 int Compress(const std::string& in_path, const std::string& out_path) {
@@ -91,7 +85,7 @@ int Compress(const std::string& in_path, const std::string& out_path) {
     {
         ProgressDisplay progress(codec, name, "compressing", bytes->size());
         try {
-            codec.EncodeTo(*bytes, [&](std::span<const std::uint8_t> piece) {
+            codec.EncodeTo(bytes->bytes(), [&](std::span<const std::uint8_t> piece) {
                 if (!out) out.emplace(out_path);
                 out->Write(piece);
             });
@@ -104,10 +98,12 @@ int Compress(const std::string& in_path, const std::string& out_path) {
     return kHe3Ok;
 }
 
-He3Verification DecodeChecked(const std::string& name, const std::vector<std::uint8_t>& stream) {
+// Decodes and checks a stream, handing what it decodes to to sink as it comes.
+He3Verification DecodeChecked(const std::string& name, std::span<const std::uint8_t> stream,
+                              const he3::StreamSink& sink) {
     clsHuffman codec;
     ProgressDisplay progress(codec, name, "decompressing", stream.size());
-    return DecodeAndVerifyHe3(stream, codec);
+    return VerifyHe3To(stream, codec, sink);
 }
 
 std::string FaultMessage(const He3Examination& examination) {
@@ -126,10 +122,27 @@ int Decompress(const std::string& in_path, const std::string& out_path) {
     auto stream = ReadInput(in_path, status);
     if (!stream) return status;
     const std::string name = DisplayName(in_path, false);
-    const He3Verification result = DecodeChecked(name, *stream);
-    if (!result.examination.ok()) return Fail(name, FaultMessage(result.examination));
+    // The output is written as it is decoded, opened with the first bytes; a
+    // fault found on the way takes back the file it began (standard output
+    // cannot take back what it was given).
+    std::optional<OutputFile> out;
+    const He3Verification result =
+        DecodeChecked(name, stream->bytes(), [&](std::span<const std::uint8_t> piece) {
+            if (!out) out.emplace(out_path);
+            out->Write(piece);
+        });
+    if (!result.examination.ok()) {
+        if (out && out_path != "-") {
+            out.reset();
+            ::unlink(out_path.c_str());
+        }
+        return Fail(name, FaultMessage(result.examination));
+    }
     WarnAboutTrailingBytes(name, result);
-    return WriteOutput(out_path, result.data);
+    if (!out) out.emplace(out_path);  // nothing decoded: an empty file
+    std::string error;
+    if (!out->Close(error)) return Fail(DisplayName(out_path, true), error);
+    return kHe3Ok;
 }
 
 std::string SymbolText(std::uint8_t symbol) {
@@ -194,7 +207,8 @@ int Info(const std::string& path) {
     auto stream = ReadInput(path, status);
     if (!stream) return status;
     const std::string name = DisplayName(path, false);
-    const He3Verification result = DecodeChecked(name, *stream);
+    const He3Verification result =
+        DecodeChecked(name, stream->bytes(), [](std::span<const std::uint8_t>) {});
     PrintExamination(name, result);
     std::fflush(stdout);
     if (!result.examination.ok()) return Fail(name, FaultMessage(result.examination));
