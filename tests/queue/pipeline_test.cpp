@@ -259,6 +259,44 @@ TEST_P(PipelineTest, TwoRoundsOfAgentsEndAsTheyReported) {
               sources);
 }
 
+// Awkward product and ODBC lines: each is catalogued or left out as its
+// fields say, and what is stored reads back exactly as reported.
+TEST_P(PipelineTest, AwkwardLinesAreStoredExactlyOrLeftOut) {
+    std::string long_name;  // that no compression makes short
+    for (unsigned i = 1; long_name.size() < 10000; i = i * 1103515245u + 12345u) {
+        long_name += static_cast<char>('a' + (i >> 16) % 26);
+    }
+    std::string many_sources;
+    for (int i = 0; i < 200; ++i) many_sources += "(ds" + std::to_string(i) + ";db;srv)\xAC";
+    many_sources.pop_back();
+    const std::string accented = "L'\xE9t\xE9 d'\xC8ve \xBD";
+    const std::string lines[] = {
+        "x!!!!",                                            // empty fields
+        "x!d!" + long_name + "!1!Acme Inc.",                // a 10,000-character name
+        "x!d!Vendorless!1!Copyright 2005",                  // the vendor normalises to nothing
+        "x!d!Dup Tool!1!Dup Corp", "x!d!Dup Tool!2!Dup Corp",  // twice in one report
+        "x!" + accented + "!Caf\xE9 d'Or!2, 0!(c) 1999 O'Neil Soci\xE9t\xE9",
+        "\xAC" "d\xAC" "DrvNone\xAC" "1\xAC" "Maker",           // no data source
+        "\xAC" "d\xAC" "Drv200\xAC" "1\xAC" "Maker\xAC" + many_sources,
+        "\xAC" "d\xAC" "DrvEnd\xAC" "1\xAC" "Maker\xAC" "(a;b;c)\xAC",  // "¬" at the end
+    };
+    std::string report;
+    for (const std::string& line : lines) report += line + "\r\n";
+    Drop("PC1_1.SILog", report);
+    RunCycle();
+
+    EXPECT_TRUE(LogErrors().empty()) << LogErrors().front();
+    EXPECT_EQ(Set("SELECT SOFTPRODUCT_PRODUCT, SOFTPRODUCT_COPYRIGHT, SOFTPRODUCT_DESCRIPTION "
+                  "FROM SoftProduct"),
+              (std::set<std::string>{
+                  long_name + "|Acme|d", "Dup Tool|Dup|d",
+                  Cp1252ToUtf8("Cafe d Or|ONeil Soci\xE9t\xE9|" + accented),
+                  "DrvNone|Maker|d", "Drv200|Maker|d", "DrvEnd|Maker|d"}));
+    EXPECT_EQ(db_->Rows("SELECT COUNT(*) FROM PosteSoftware"), std::vector<std::string>{"6"});
+    EXPECT_EQ(Set("SELECT ODBC_Desc FROM ODBC_Drv"), (std::set<std::string>{"Drv200", "DrvEnd"}));
+    EXPECT_EQ(db_->Rows("SELECT COUNT(*) FROM ODBC_DSN"), std::vector<std::string>{"202"});
+}
+
 KOLBI_ON_BOTH_DATABASES(PipelineTest);
 
 }  // namespace
