@@ -148,6 +148,19 @@ TEST_P(PipelineTest, AWorkstationIsCreatedOnceAndItsDatesStamped) {
     }
 }
 
+// A second report of the same workstation in one pass is reconciled with
+// what the first one stored, not linked a second time.
+TEST_P(PipelineTest, ASecondReportOfAWorkstationInOnePassIsReconciled) {
+    Waiting("PC1_1.SILog", "x!d!Alpha!1!A Corp\r\nx!d!Beta!1!B Corp\r\n");
+    Waiting("PC1_2.SILog", "x!d!Alpha!1!A Corp\r\nx!d!Gamma!1!C Corp\r\n");
+    Do_Log(form_);
+    EXPECT_THAT(db_->Rows("SELECT s.SOFTPRODUCT_PRODUCT FROM PosteSoftware l JOIN SoftProduct s "
+                          "ON s.SOFTPRODUCT_ID = l.PosteSoft_ProductID ORDER BY 1"),
+                ElementsAre("Alpha", "Gamma"));
+    // Both reports belong to the workstation's first inventory: no alert.
+    EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM Changement"), ElementsAre("0"));
+}
+
 // Reports without a workstation name are disposed of and end the pass; one
 // that is still HE3 ends it too, and leaves Timer1 off.
 TEST_P(PipelineTest, ReportsThatEndThePass) {
