@@ -161,6 +161,24 @@ TEST_P(PipelineTest, ASecondReportOfAWorkstationInOnePassIsReconciled) {
     EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM Changement"), ElementsAre("0"));
 }
 
+// A stop that arrives during a pass ends the program once the report in
+// hand is done with, before the next one.
+TEST_P(PipelineTest, AStopWaitsForTheReportInHand) {
+    struct StoppingHost : Form1Host {
+        void Repaint() override {}
+        void Unload() override {}
+        bool UnloadPending() const override { return true; }
+    } host;
+    form_.SetHost(&host);
+    Waiting("PC1_1.SILog", kReport);
+    Waiting("PC2_1.SILog", kReport);
+    EXPECT_THROW(Do_Log(form_), ProgramEnded);
+    form_.SetHost(nullptr);
+    EXPECT_THAT(Postes(), ElementsAre("PC1"));
+    EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM PosteSoftware"), ElementsAre("1"));
+    EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
+}
+
 // Reports without a workstation name are disposed of and end the pass; one
 // that is still HE3 ends it too, and leaves Timer1 off.
 TEST_P(PipelineTest, ReportsThatEndThePass) {
