@@ -29,6 +29,8 @@ TEST(FolderFileList, ListsMatchingFilesWithoutRegardToCaseInNameOrder) {
 
     list.SetPattern("*.txt;*.PART");
     EXPECT_EQ(list.Names(), (std::vector<std::string>{"notes.txt", "x.SILog.part"}));
+    list.SetPattern("pc?_1*.silog");
+    EXPECT_EQ(list.Names(), (std::vector<std::string>{"PC1_10.SILOG", "PC2_1.SILog"}));
 }
 
 TEST(FolderFileList, HoldsWhatItReadUntilRefreshed) {

@@ -229,6 +229,32 @@ TEST_P(RecordsetTest, ApostrophesAndWindows1252TextRoundTrip) {
     EXPECT_TRUE(rs.Eof());
 }
 
+// Values around the room a fetched column is given, and far beyond it, come
+// back whole, on the first run of a statement and on its later ones.
+TEST_P(RecordsetTest, LongValuesComeBackWhole) {
+    const std::size_t lengths[] = {255, 256, 257, 1023, 1024, 10000};
+    for (std::size_t length : lengths) {
+        // Multi-byte in UTF-8: the room is counted in the driver's bytes.
+        const std::string description = std::string(length - 1, 'd') + "\xE9";
+        const std::string name = "P" + std::to_string(length);
+        for (int run = 0; run < 2; ++run) {
+            Recordset rs;
+            rs.Open(*connection_,
+                    SqlText("SELECT * From SoftProduct WHERE SOFTPRODUCT_PRODUCT = ").Quoted(name));
+            if (run == 0) {
+                rs.AddNew();
+                rs.SetField("SOFTPRODUCT_PRODUCT", Value::Text(name));
+                rs.SetField("SOFTPRODUCT_DESCRIPTION", Value::Text(description));
+                rs.Update();
+                rs.Requery();
+            }
+            ASSERT_FALSE(rs.Eof()) << length;
+            EXPECT_EQ(rs.Fields("SOFTPRODUCT_DESCRIPTION").AsText(), description) << length;
+            EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsText(), name) << length;
+        }
+    }
+}
+
 // Every SQL text the pump sends, built with the builder, reads as the
 // program has always written it and runs unchanged.
 TEST_P(RecordsetTest, ThePumpsSqlTextsRunUnchanged) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "codec/cls_huffman.h"
 #include "reportgen/report_generator.h"
@@ -152,6 +153,24 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
     EXPECT_EQ(missing.err,
               "he3: " + Path("missing") + ": cannot open: No such file or directory\n");
     EXPECT_FALSE(folder_.Has("out"));
+}
+
+// A file over the codec's 2 GiB limit is refused by its size, before a byte
+// of it is read (a sparse file: nothing on disk, and nothing read either).
+TEST_F(He3ToolTest, RefusesAnInputOverTheLimitBeforeReadingIt) {
+    const std::string big = Write("big", "");
+    std::filesystem::resize_file(big, std::uintmax_t{1} << 31);
+    for (const char* command : {"compress", "decompress", "info"}) {
+        std::vector<std::string> args = {command, big};
+        if (std::string(command) != "info") args.push_back(Path("out"));
+        const ToolRun run = He3(args);
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_EQ(run.err, "he3: " + big +
+                               ": too large for an HE3 stream (2147483648 bytes, at most "
+                               "2147483647)\n")
+            << command;
+        EXPECT_FALSE(folder_.Has("out")) << command;
+    }
 }
 
 TEST_F(He3ToolTest, ReportsAnOutputThatCannotBeWritten) {
