@@ -83,7 +83,8 @@ void clsHuffman::DecodeFileAbsorbed(const std::string& SourceFile, const std::st
     std::vector<std::uint8_t> buffer = ToBytes(*content);
     content.reset();
     DecodeByte(buffer, static_cast<std::int32_t>(buffer.size()));
-    if (FileExists(DestFile)) DeleteOrMoveToFailed(DestFile);
+    // Whatever stands at DestFile goes first, a link that leads nowhere included.
+    DeleteOrMoveToFailed(DestFile);
     (void)Fs().WriteFile(DestFile, AsText(buffer));
 }
 

@@ -100,4 +100,18 @@ std::string Utf8ToCp1252(std::string_view utf8) {
     return out;
 }
 
+bool IsValidUtf8(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        std::size_t length = DecodeUtf8(text, pos, cp);
+        if (length == 0) return false;
+        pos += length;
+    }
+    return true;
+}
+
+std::string Utf8OrCp1252ToUtf8(std::string_view text) {
+    return IsValidUtf8(text) ? std::string(text) : Cp1252ToUtf8(text);
+}
+
 }  // namespace kolbi

@@ -19,4 +19,13 @@ std::string Cp1252ToUtf8(std::string_view cp1252);
 // cannot hold, and each byte of a malformed UTF-8 sequence, becomes "?".
 std::string Utf8ToCp1252(std::string_view utf8);
 
+// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or
+// code points beyond U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
+// Text whose encoding is not known (a file name, an INI value): kept as it is
+// when it is valid UTF-8, else read as Windows-1252 and converted. Windows-1252
+// text with bytes above 0x7F is almost never valid UTF-8 by accident.
+std::string Utf8OrCp1252ToUtf8(std::string_view text);
+
 }  // namespace kolbi

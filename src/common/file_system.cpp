@@ -102,13 +102,17 @@ bool PosixFileSystem::CreateFolder(const std::string& path) {
 }
 
 std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only regular files are read: a FIFO put where a report was listed
+    // would otherwise hold the pump until someone writes to it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     std::string content;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        content.reserve(static_cast<size_t>(st.st_size));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
     }
+    content.reserve(static_cast<size_t>(st.st_size));
     char chunk[65536];
     for (;;) {
         ssize_t n = ::read(fd, chunk, sizeof chunk);
@@ -125,7 +129,9 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
 }
 
 bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {
-    return WriteWithFlags(path, bytes, O_TRUNC);
+    // Files the pump replaces lie in folders others write to (the agents'
+    // share): a link planted there must not send the bytes elsewhere.
+    return WriteWithFlags(path, bytes, O_TRUNC | O_NOFOLLOW);
 }
 
 bool PosixFileSystem::AppendFile(const std::string& path, std::string_view bytes) {

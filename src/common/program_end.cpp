@@ -1,13 +1,21 @@
 #include "common/program_end.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace kolbi {
 namespace {
 
 bool g_trapped = false;
+
+std::string& LastWords() {
+    static std::string words;
+    return words;
+}
 
 std::vector<void (*)()>& Cleanups() {
     static std::vector<void (*)()> cleanups;
@@ -24,11 +32,16 @@ void EndProgram(int exit_status) {
         cleanups.pop_back();
         cleanup();
     }
+    if (!LastWords().empty() && ::isatty(STDERR_FILENO)) {
+        std::fprintf(stderr, "%s\n", LastWords().c_str());
+    }
     std::fflush(nullptr);
     std::_Exit(exit_status);
 }
 
 void AtProgramEnd(void (*cleanup)()) { Cleanups().push_back(cleanup); }
+
+void SetLastWords(std::string text) { LastWords() = std::move(text); }
 
 ScopedProgramEndTrap::ScopedProgramEndTrap() : previous_(g_trapped) { g_trapped = true; }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace kolbi {
 
 // Exit statuses of the program.
@@ -14,6 +16,12 @@ inline constexpr int kExitInvalidOption = 2;
 
 // Registers a cleanup to run when the program ends through EndProgram.
 void AtProgramEnd(void (*cleanup)());
+
+// A line the program says on standard error when it ends through EndProgram,
+// after the cleanups (the terminal is the operator's again by then), and only
+// when standard error is a terminal: under systemd it is the journal, which
+// has the system log's entry already. Empty: nothing is said.
+void SetLastWords(std::string text);
 
 // Thrown instead of exiting while a ScopedProgramEndTrap is alive, so a test
 // can see that (and with which status) a procedure ended the program. It does

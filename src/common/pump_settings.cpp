@@ -7,4 +7,8 @@ PumpSettings& Settings() {
     return settings;
 }
 
+std::string DecompressedFolder() {
+    return Settings().IncomingFolder + kDecompressedSubfolder + "/";
+}
+
 }  // namespace kolbi

@@ -24,4 +24,10 @@ struct PumpSettings {
 // The one settings record of the process.
 PumpSettings& Settings();
 
+// The subfolder of the incoming folder that holds the decompressed reports.
+inline constexpr const char* kDecompressedSubfolder = "incoming";
+
+// Settings().IncomingFolder + "incoming/": where the decompressed reports wait.
+std::string DecompressedFolder();
+
 }  // namespace kolbi

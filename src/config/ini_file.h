@@ -9,8 +9,9 @@ inline constexpr const char* kIniFileName = "KolbiPumps.ini";
 
 // One value of an INI file: at most 254 characters, the empty string when the
 // file, the section or the key is missing. Section and key names match
-// without regard to case. A failure while reading is reported ("in procedure
-// INIRead of Module ModDivers") and ends the program.
+// without regard to case. A failure while reading, a file that is there but
+// cannot be read among them, is reported ("in procedure INIRead of Module
+// ModDivers") and ends the program.
 std::string INIRead(const std::string& section, const std::string& key,
                     const std::string& file_name);
 

@@ -4,7 +4,6 @@
 
 #include "common/file_helpers.h"
 #include "common/file_system.h"
-#include "common/program_end.h"
 #include "common/pump_settings.h"
 #include "common/status_text.h"
 #include "config/ini_file.h"
@@ -73,7 +72,7 @@ void IniTStuff(Form1& form) {
         });
         proc.Run([&] { s.LogErrors = true; });
         proc.Run([&] { WriteLog(text, kLevelError, 0); });
-        EndProgram(kExitFailure);
+        EndProgramAfterFailure();
     }
 
     proc.Run([&] { s.IncomingFolder = WithTrailingSlash(s.incomingFilesPath); });

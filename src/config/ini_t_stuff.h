@@ -2,12 +2,10 @@
 
 #include <string>
 
+#include "common/pump_settings.h"
 #include "ui/form1.h"
 
 namespace kolbi {
-
-// The subfolder of the incoming folder that holds the decompressed reports.
-inline constexpr const char* kDecompressedSubfolder = "incoming";
 
 // The start of processing's configuration step: reads KolbiPumps.ini from the
 // program's folder into Settings(), checks the incoming folder, points the
@@ -16,7 +14,8 @@ inline constexpr const char* kDecompressedSubfolder = "incoming";
 // waiting. Resets form.RefreshTicks and form.StopRequested.
 //
 // A missing incoming folder ends the program (exit status 1) after its line
-// in the error log, logging forced on; in visible mode a message box comes
+// in the error log, logging forced on (when the log cannot be written, the
+// line goes to the system log instead); in visible mode a message box comes
 // first. Any other failure is reported ("in procedure IniTStuff of Feuille
 // Form1") and the next step follows.
 void IniTStuff(Form1& form);

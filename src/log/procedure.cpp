@@ -17,7 +17,9 @@ Procedure::Procedure(std::string_view location, AfterReport after)
     : Procedure(location, [after](const RuntimeError&) { return after; }) {}
 
 Procedure::Procedure(std::string_view location, Rule rule)
-    : Procedure(location, std::move(rule), ReportToErrorLog) {}
+    : Procedure(location, std::move(rule), ReportToErrorLog) {
+    reports_to_error_log_ = true;
+}
 
 Procedure::Procedure(std::string_view location, Rule rule, Reporter reporter)
     : location_(location), rule_(std::move(rule)), reporter_(std::move(reporter)) {}
@@ -29,7 +31,10 @@ void Procedure::HandleFailure(const RuntimeError& error) {
     switch (rule_(error)) {
         case AfterReport::kContinue: break;
         case AfterReport::kLeave: left_ = true; break;
-        case AfterReport::kEnd: EndProgram(kExitFailure);
+        case AfterReport::kEnd:
+            // An end whose report the error log did not take is told elsewhere.
+            if (reports_to_error_log_) EndProgramAfterFailure();
+            EndProgram(kExitFailure);
     }
 }
 

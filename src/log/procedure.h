@@ -17,7 +17,7 @@ namespace kolbi {
 enum class AfterReport {
     kContinue,  // go on with the next step
     kLeave,     // skip every remaining step
-    kEnd,       // end the program (exit status 1)
+    kEnd,       // end the program (exit status 1), with a trace when the log took none
 };
 
 // Turns whatever a step threw into the run-time error the logs expect.
@@ -65,6 +65,7 @@ private:
     std::string location_;
     Rule rule_;
     Reporter reporter_;
+    bool reports_to_error_log_ = false;
     bool left_ = false;
 };
 

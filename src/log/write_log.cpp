@@ -1,6 +1,9 @@
 #include "log/write_log.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <optional>
 
 #include "common/clock.h"
 #include "common/file_helpers.h"
@@ -10,6 +13,7 @@
 #include "common/pump_settings.h"
 #include "common/runtime_error.h"
 #include "log/log_date.h"
+#include "log/log_text.h"
 
 namespace kolbi {
 namespace {
@@ -22,8 +26,16 @@ constexpr std::string_view kTitle =
 
 bool g_date_format_switched = false;
 
+// The last message WriteLog could not put into the file, with the reason.
+std::optional<std::string> g_unlogged;
+
 std::function<void()>& SwitchHandler() {
     static std::function<void()> handler;
+    return handler;
+}
+
+std::function<void(const std::string&)>& UnloggedHandler() {
+    static std::function<void(const std::string&)> handler;
     return handler;
 }
 
@@ -41,14 +53,25 @@ std::string Folder() {
     return configured.empty() ? AppFolder() : configured;
 }
 
+// The date as the lines show it. The pattern comes from the INI file as
+// found there, so it gets the same treatment as a message.
+std::string LineDate(const LocalDateTime& now) {
+    return LogLineText(FormatLogDate(Settings().SqlDateFormat, now));
+}
+
+// "/" is the date separator of two of the documented patterns (DD/MM/YYYY);
+// in a file name it would make a folder of the date, and every line would be
+// lost, so the name has "-" in its place.
 std::string LogPath(const LocalDateTime& now) {
-    return Folder() + ExecutableName() + "-" + FormatLogDate(Settings().SqlDateFormat, now) +
-           ".log";
+    std::string date = LineDate(now);
+    for (char& c : date) {
+        if (c == '/') c = '-';
+    }
+    return Folder() + ExecutableName() + "-" + date + ".log";
 }
 
 std::string Stamp(const LocalDateTime& now) {
-    return "  --> [ " + FormatLogDate(Settings().SqlDateFormat, now) + ", " + FormatLogTime(now) +
-           " ] ";
+    return "  --> [ " + LineDate(now) + ", " + FormatLogTime(now) + " ] ";
 }
 
 bool IsDayFirst(const std::string& format) {
@@ -78,7 +101,10 @@ void SwitchDateFormat(const std::string& path, const LocalDateTime& now) {
 }  // namespace
 
 void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number) {
-    if (!Settings().LogErrors) return;
+    if (!Settings().LogErrors) {
+        g_unlogged = LogLineText(message) + " (not in the error log: logging is off)";
+        return;
+    }
     const LocalDateTime now = CurrentClock().LocalNow();
     const std::string path = LogPath(now);
 
@@ -89,15 +115,38 @@ void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_n
         }
         (void)Fs().AppendFile(path, header);
     }
-    std::string entry = std::string(LevelText(level)) + Stamp(now);
-    entry.append(message).append(kEol);
-    (void)Fs().AppendFile(path, entry);
+    const std::string text = LogLineText(message);
+    const std::string entry = std::string(LevelText(level)) + Stamp(now) + text + std::string(kEol);
+    errno = 0;
+    if (Fs().AppendFile(path, entry)) {
+        g_unlogged.reset();
+    } else {
+        const int error = errno;
+        g_unlogged = text + " (not in the error log: " + LogLineText(path) +
+                     (error ? std::string(": ") + std::strerror(error) : std::string()) + ")";
+    }
 
     if (error_number == errnum::kConversionFailed) SwitchDateFormat(path, now);
     if (error_number == errnum::kUnspecified || error_number == errnum::kObjectClosed ||
         error_number == errnum::kObjectOpen) {
-        EndProgram(kExitFailure);
+        EndProgramAfterFailure();
     }
+}
+
+void EndProgramAfterFailure() {
+    if (g_unlogged && UnloggedHandler()) {
+        try {
+            UnloggedHandler()(*g_unlogged);
+        } catch (const std::exception&) {
+            // Nothing more can be said; the program ends all the same.
+        }
+    }
+    g_unlogged.reset();
+    EndProgram(kExitFailure);
+}
+
+void SetUnloggedFailureHandler(std::function<void(const std::string&)> handler) {
+    UnloggedHandler() = std::move(handler);
 }
 
 std::string StandardErrorReport(std::int32_t number, std::string_view description,

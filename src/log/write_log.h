@@ -17,7 +17,22 @@ inline constexpr std::int32_t kLevelError = 2;
 // could not convert switches the log's date format; a lost connection or a
 // closed or open object ends the program. Does nothing at all while logging is
 // switched off. Never fails: a line that cannot be written is lost.
+//
+// The log is UTF-8. The message may be UTF-8 or Windows-1252: text that is not
+// valid UTF-8 is read as Windows-1252 and converted; line breaks in it become
+// spaces (LogLineText). The file's name carries the date with "-" for "/".
 void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number);
+
+// Ends the program (exit status 1) after a failure that WriteLog was just
+// given. When that line did not reach the error log (logging is off, or the
+// file cannot be written), it is handed to the unlogged-failure handler
+// first, so that an end on a failure always leaves a trace somewhere.
+[[noreturn]] void EndProgramAfterFailure();
+
+// Where EndProgramAfterFailure tells a failure the error log did not take
+// (the service host: the system log and the terminal). It gets the message,
+// already flattened to one line, and why the log did not take it.
+void SetUnloggedFailureHandler(std::function<void(const std::string&)> handler);
 
 // "Error No: <n>, Error Description: <description>, <location>".
 std::string StandardErrorReport(std::int32_t number, std::string_view description,

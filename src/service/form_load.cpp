@@ -41,17 +41,18 @@ void PumpHost::FormLoadSteps(const std::string& command_line) {
         form_.StopRequested = true;
         switch (mode) {
             case RunMode::kInstall:
-                // The result is not shown; a reason why it failed goes to the
-                // terminal, where the operator who typed -i is looking.
-                if (!service_.Install()) {
-                    std::fprintf(stderr, "kolbipump: %s\n", service_.LastError().c_str());
-                }
+                // Nothing is shown for the install; a failure says why on the
+                // terminal, where the operator who typed -i is looking, and in
+                // the exit status, for the script that ran it.
+                if (!service_.Install()) OneShotFailed();
                 EndProgram(kExitNormal);
             case RunMode::kUninstall:
-                MsgBox(product + (service_.Uninstall() ? " uninstalled successfully"
-                                                       : " failed to uninstall"),
-                       MsgBoxStyle::kOkOnly, product);
-                EndProgram(kExitNormal);
+                if (service_.Uninstall()) {
+                    MsgBox(product + " uninstalled successfully", MsgBoxStyle::kOkOnly, product);
+                    EndProgram(kExitNormal);
+                }
+                MsgBox(product + " failed to uninstall", MsgBoxStyle::kOkOnly, product);
+                OneShotFailed();
             case RunMode::kVersion:
                 MsgBox(VersionText(), MsgBoxStyle::kOkOnly, "Version");
                 EndProgram(kExitNormal);
@@ -77,6 +78,11 @@ void PumpHost::FormLoadSteps(const std::string& command_line) {
     }
     form_.StopRequested = false;
     form_.Timer1.Disable();
+}
+
+void PumpHost::OneShotFailed() {
+    std::fprintf(stderr, "kolbipump: %s\n", service_.LastError().c_str());
+    EndProgram(kExitFailure);
 }
 
 }  // namespace kolbi

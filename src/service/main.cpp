@@ -5,24 +5,8 @@
 #include <cstring>
 
 #include "common/program_end.h"
-#include "db/db_connect.h"
 #include "service/command_line.h"
 #include "service/pump_host.h"
-#include "ui/form1_processing.h"
-
-namespace {
-
-// The work the timers start. The report pass and the processing cycle are
-// still to come; an idle tick already gives back a database connection left
-// open.
-class PumpProcessing : public kolbi::NotBuiltProcessing {
-public:
-    void CloseIdleConnection() override {
-        if (kolbi::DBConnected()) kolbi::CloseDBConnection();
-    }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // The screen's texts are UTF-8; a host left in the C locale still gets them.
@@ -35,8 +19,6 @@ int main(int argc, char** argv) {
     kolbi::LinuxServicePlatform platform;
     kolbi::ProcessPriority priority;
     kolbi::PumpHost host(platform, priority, {});
-    PumpProcessing processing;
-    host.form().SetProcessing(&processing);
     host.Load(kolbi::CommandLineText(argc, argv));
     host.Run();
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/pending_events.h"
+#include "common/program_end.h"
 #include "common/status_text.h"
 #include "log/write_log.h"
 #include "service/command_line.h"
@@ -21,11 +22,19 @@ PumpHost::PumpHost(ServicePlatform& platform, ProcessPriority& priority, Options
         SetStatusText("");
         form_.timerService.Enable();
     });
+    // An end on a failure that the error log did not take (logging not on yet,
+    // a program folder that cannot be written) still leaves a trace: in the
+    // system log, and on the terminal when there is one.
+    SetUnloggedFailureHandler([this](const std::string& text) {
+        service_.LogEvent(1, 109, text);
+        SetLastWords("kolbipump: " + text);
+    });
 }
 
 PumpHost::~PumpHost() {
     SetPendingEventsHandler(nullptr);
     SetDateFormatSwitchHandler(nullptr);
+    SetUnloggedFailureHandler(nullptr);
     loop_.SetScreen(nullptr);
 }
 

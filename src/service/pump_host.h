@@ -69,6 +69,9 @@ private:
     // message box when the window is visible.
     void RunUnhandled(const char* procedure, const std::function<void()>& body);
     void FormLoadSteps(const std::string& command_line);
+    // Ends -i or -u that failed: the service control's reason on standard
+    // error, exit status 1.
+    [[noreturn]] void OneShotFailed();
     // Shows the window: the status screen when there is a terminal for it.
     void ShowWindow();
     // The reporter of the procedures that write to the system event log.

@@ -8,6 +8,7 @@
 
 #include "common/file_helpers.h"
 #include "common/file_system.h"
+#include "log/log_text.h"
 #include "service/unit_file.h"
 
 namespace kolbi {
@@ -25,6 +26,13 @@ std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string SystemctlFailure(const std::vector<std::string>& arguments, int status) {
+    std::string command = "systemctl";
+    for (const std::string& word : arguments) command += " " + word;
+    return status < 0 ? command + " could not be run"
+                      : command + " failed (exit status " + std::to_string(status) + ")";
 }
 
 }  // namespace
@@ -49,10 +57,11 @@ std::string ServiceControl::UnitPath() const {
 bool ServiceControl::Install() {
     last_error_.clear();
     const std::string executable = platform_.ExecutablePath();
+    std::string why;
     std::optional<std::string> text =
-        UnitFileText({display_name_, executable, FolderOf(executable), UnitName()});
+        UnitFileText({display_name_, executable, FolderOf(executable), UnitName()}, &why);
     if (!text) {
-        last_error_ = "the program's path \"" + executable + "\" cannot be written in a unit file";
+        last_error_ = "no unit file can run this program: " + why;
         return false;
     }
     const std::string path = UnitPath();
@@ -63,8 +72,14 @@ bool ServiceControl::Install() {
         return false;
     }
     if (platform_.SystemctlUsable()) {
-        platform_.Systemctl({"daemon-reload"});
-        if (start_mode_ == kStartModeAutomatic) platform_.Systemctl({"enable", UnitName()});
+        std::vector<std::vector<std::string>> calls{{"daemon-reload"}};
+        if (start_mode_ == kStartModeAutomatic) calls.push_back({"enable", UnitName()});
+        for (const auto& arguments : calls) {
+            if (int status = platform_.Systemctl(arguments); status != 0) {
+                last_error_ = path + " was written, but " + SystemctlFailure(arguments, status);
+                return false;
+            }
+        }
     }
     return true;
 }
@@ -78,8 +93,15 @@ bool ServiceControl::Uninstall() {
     }
     const bool systemctl = platform_.SystemctlUsable();
     if (systemctl) {
-        platform_.Systemctl({"stop", UnitName()});
-        platform_.Systemctl({"disable", UnitName()});
+        // A unit whose service could not be stopped or disabled stays, so
+        // that systemd never runs a service it has no file for.
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{"stop", UnitName()}, {"disable", UnitName()}}) {
+            if (int status = platform_.Systemctl(arguments); status != 0) {
+                last_error_ = SystemctlFailure(arguments, status) + "; " + path + " is kept";
+                return false;
+            }
+        }
     }
     errno = 0;
     const bool removed = Fs().Remove(path);
@@ -101,7 +123,8 @@ void ServiceControl::LogEvent(std::int16_t event_type, std::int32_t event_id,
     int priority = event_type == kEventTypeError     ? LOG_ERR
                    : event_type == kEventTypeWarning ? LOG_WARNING
                                                      : LOG_INFO;
-    platform_.SystemLog(priority, "event " + std::to_string(event_id) + ": " + text);
+    // syslog is UTF-8 and one entry per line, as the error log is.
+    platform_.SystemLog(priority, "event " + std::to_string(event_id) + ": " + LogLineText(text));
 }
 
 void ServiceControl::Acknowledge(ServiceEvent event, bool success) {
@@ -125,7 +148,8 @@ std::optional<ServiceEvent> ServiceControl::TakeEvent() {
         for (int number : signals_.Take()) {
             switch (number) {
                 // A hang-up of the terminal the pump runs on stops it too, so
-                // that no report is cut off in the middle.
+                // that no report is cut off in the middle (unless it was
+                // started with the hang-up ignored: then it never comes).
                 case SIGTERM:
                 case SIGINT:
                 case SIGHUP:

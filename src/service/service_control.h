@@ -45,11 +45,12 @@ public:
 
     // Member 11: writes the unit file into the unit folder and, when systemd
     // runs, reloads it and enables it (start mode 2). False when the unit
-    // could not be written; LastError() says why.
+    // could not be written or systemctl failed; LastError() says why.
     bool Install();
     // Member 14: when the unit file is there, stops and disables the service
     // (when systemd runs) and removes the file. True only when a unit file was
-    // removed.
+    // removed; a service that systemctl could not stop or disable keeps its
+    // file. LastError() says why it returned False.
     bool Uninstall();
     // Member 16: tells the service manager, when one started us, that the pump
     // is ready, then raises Start (delivered by the event loop).

@@ -11,10 +11,18 @@ namespace kolbi {
 namespace {
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2};
+constexpr size_t kSignalCount = sizeof kSignals / sizeof kSignals[0];
 
 int g_pipe[2] = {-1, -1};
 std::atomic<bool> g_pending{false};
-struct sigaction g_previous[sizeof kSignals / sizeof kSignals[0]];
+struct sigaction g_previous[kSignalCount];
+bool g_caught[kSignalCount];
+
+// Whoever started the pump may have chosen to ignore a hang-up (nohup) or an
+// interrupt (a shell starting a job in the background without job control);
+// catching such a signal would undo that choice. SIGTERM, the service
+// manager's stop, is always caught.
+bool KeepsInheritedIgnore(int number) { return number == SIGHUP || number == SIGINT; }
 
 extern "C" void OnSignal(int number) {
     int saved = errno;
@@ -33,8 +41,10 @@ bool SignalEvents::Install() {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
-        ::sigaction(kSignals[i], &action, &g_previous[i]);
+    for (size_t i = 0; i < kSignalCount; ++i) {
+        ::sigaction(kSignals[i], nullptr, &g_previous[i]);
+        g_caught[i] = !(KeepsInheritedIgnore(kSignals[i]) && g_previous[i].sa_handler == SIG_IGN);
+        if (g_caught[i]) ::sigaction(kSignals[i], &action, nullptr);
     }
     installed_ = true;
     return true;
@@ -42,8 +52,8 @@ bool SignalEvents::Install() {
 
 SignalEvents::~SignalEvents() {
     if (!installed_) return;
-    for (size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i) {
-        ::sigaction(kSignals[i], &g_previous[i], nullptr);
+    for (size_t i = 0; i < kSignalCount; ++i) {
+        if (g_caught[i]) ::sigaction(kSignals[i], &g_previous[i], nullptr);
     }
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);

@@ -21,10 +21,12 @@ void PumpHost::TimerStart_Timer() {
 
 void PumpHost::Timer1_Timer() {
     // Once the date format has been switched, a failure ends the tick; the
-    // watchdog must run then, or a stop would never be seen.
+    // watchdog must run then, or a stop would never be seen, and so must
+    // Timer1, or periodic processing would stop without a word until START.
     Procedure proc("in procedure Timer1_Timer of Feuille Form1", [this](const RuntimeError&) {
         if (!DateFormatSwitched()) return AfterReport::kContinue;
         form_.timerService.Enable();
+        form_.Timer1.Enable();
         return AfterReport::kLeave;
     });
     // 16 bits, as it always was: with a Refresh above 32767 the count

@@ -16,8 +16,11 @@ struct UnitSettings {
 // The unit name of a service name: lower case, spaces as hyphens, ".service".
 std::string UnitNameOf(const std::string& service_name);
 
-// The unit file's text, from the template in packaging/. Nothing when a value
-// cannot be written in a unit file (a line break in a path, a relative path).
-std::optional<std::string> UnitFileText(const UnitSettings& settings);
+// The unit file's text, from the template in packaging/, with the values
+// quoted and escaped so that systemd runs the program whatever its path holds
+// ("$", "%", blanks, quotes, backslashes). Nothing when a value cannot stand
+// in a unit file at all (a line break, bytes that are not UTF-8, a relative
+// path); *why then says which and why.
+std::optional<std::string> UnitFileText(const UnitSettings& settings, std::string* why = nullptr);
 
 }  // namespace kolbi

@@ -9,8 +9,8 @@ namespace {
 
 using std::chrono::milliseconds;
 
-NotBuiltProcessing& DefaultProcessing() {
-    static NotBuiltProcessing processing;
+PumpProcessing& DefaultProcessing() {
+    static PumpProcessing processing;
     return processing;
 }
 
@@ -20,9 +20,6 @@ Form1::Form1()
     : TimerStart(milliseconds(30000)),
       Timer1(milliseconds(30000)),
       timerService(milliseconds(60000)),
-      lfLogCode("*.SILog"),
-      lfLog("*.SILog"),
-      Label1("Aucun fichier(s) décompressé(s) en attente..."),
       huffman_(std::make_unique<clsHuffman>()),
       processing_(&DefaultProcessing()) {}
 

@@ -1,18 +1,17 @@
 #include "ui/form1_processing.h"
 
-#include "common/status_text.h"
+#include "queue/processing_cycle.h"
+#include "report/do_log.h"
 #include "ui/form1.h"
 
 namespace kolbi {
 
-void NotBuiltProcessing::Do_Log(Form1& form) {
-    SetStatusText("Do_Log : traitement des rapports non intégré à cette version.");
-    form.Repaint();
+void PumpProcessing::Do_Log(Form1& form) { kolbi::Do_Log(form); }
+
+void PumpProcessing::ProcessingCycle(Form1& form, Procedure& Timer1_Timer) {
+    kolbi::ProcessingCycle(form, Timer1_Timer);
 }
 
-void NotBuiltProcessing::ProcessingCycle(Form1& form, Procedure&) {
-    SetStatusText("Cycle de traitement des fichiers reçus non intégré à cette version.");
-    form.Repaint();
-}
+void PumpProcessing::CloseIdleConnection() { kolbi::CloseIdleConnection(); }
 
 }  // namespace kolbi

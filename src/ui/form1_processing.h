@@ -32,13 +32,13 @@ public:
     virtual void CloseIdleConnection() = 0;
 };
 
-// What runs until the subsystems above are wired in: each call does no work
-// but says so in the status line, so a build without them is plain to see.
-class NotBuiltProcessing : public Form1Processing {
+// The pump's own work: the report pass, the incoming queue's cycle and the
+// idle close of the database connection.
+class PumpProcessing : public Form1Processing {
 public:
     void Do_Log(Form1& form) override;
     void ProcessingCycle(Form1& form, Procedure& Timer1_Timer) override;
-    void CloseIdleConnection() override {}
+    void CloseIdleConnection() override;
 };
 
 }  // namespace kolbi

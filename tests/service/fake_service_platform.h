@@ -15,6 +15,7 @@ public:
     std::string unit_folder = "/nonexistent-unit-folder";
     bool systemctl_usable = false;
     bool under_manager = false;
+    int systemctl_status = 0;  // what every systemctl call returns
 
     std::vector<std::vector<std::string>> systemctl_calls;
     std::vector<std::string> notifications;
@@ -25,7 +26,7 @@ public:
     bool SystemctlUsable() override { return systemctl_usable; }
     int Systemctl(const std::vector<std::string>& arguments) override {
         systemctl_calls.push_back(arguments);
-        return 0;
+        return systemctl_status;
     }
     bool UnderServiceManager() override { return under_manager; }
     void Notify(const std::string& state) override { notifications.push_back(state); }

@@ -199,6 +199,14 @@ TEST_F(PumpHostTest, AFailureInTheCycleGoesOnUnlessTheDateFormatWasSwitched) {
                                 "Timer1_Timer of Feuille Form1\r\n"),
                       HasSubstr("Setting      --> [ 04-12-2026, 9:5:3 ] SQL Date Format was not "
                                 "set or invalid, LOTUPump set SQL Date Format to MM-DD-YY.\r\n")));
+    // A later cycle that fails before anything enabled Timer1 again still
+    // leaves periodic processing running.
+    processing.on_cycle = [&](Form1& form, Procedure& proc) {
+        form.Timer1.Disable();
+        proc.Run([&] { throw RuntimeError(errnum::kFileNotFound, "File not found"); });
+    };
+    host->Timer1_Timer();
+    EXPECT_TRUE(form().Timer1.Enabled());
 }
 
 TEST_F(PumpHostTest, PauseAndContinueSwitchOnlyTheWatchdog) {

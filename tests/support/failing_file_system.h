@@ -15,6 +15,8 @@ class FailingFileSystem : public FileSystemWrapper {
 public:
     FailingFileSystem() : FileSystemWrapper(real_), scope_(*this) {}
 
+    bool fail_remove = false;
+    bool fail_rename = false;
     bool fail_write = false;
     bool fail_append = false;
     // Renames fail as between two file systems (EXDEV), as when the FAILED
@@ -28,6 +30,7 @@ public:
     std::set<std::string> unreadable;
 
     bool Remove(const std::string& path) override {
+        if (fail_remove) return false;
         auto found = undeletable.find(path);
         if (found != undeletable.end() && found->second != 0) {
             if (found->second > 0) --found->second;
@@ -36,8 +39,8 @@ public:
         return FileSystemWrapper::Remove(path);
     }
     bool Rename(const std::string& from, const std::string& to) override {
-        if (cross_device) {
-            errno = EXDEV;
+        if (fail_rename || cross_device) {
+            errno = cross_device ? EXDEV : EACCES;
             return false;
         }
         return FileSystemWrapper::Rename(from, to);

@@ -3,7 +3,7 @@
 
 #include "common/clock.h"
 #include "common/runtime_error.h"
-#include "ui/list_box.h"
+#include "common/list_box.h"
 #include "ui/timer.h"
 
 namespace kolbi {

@@ -1,4 +1,4 @@
-#include "ui/list_box.h"
+#include "common/list_box.h"
 
 #include "common/runtime_error.h"
 

@@ -1,4 +1,4 @@
-#include "ui/folder_file_list.h"
+#include "common/folder_file_list.h"
 
 #include <fnmatch.h>
 

@@ -1,0 +1,187 @@
+#include "report/catalogue.h"
+
+#include <span>
+#include <utility>
+
+#include "common/pending_events.h"
+#include "common/replace_all.h"
+#include "db/recordset.h"
+#include "odbc/save_odbc_inventory.h"
+#include "reconcile/product_lists.h"
+
+namespace kolbi {
+namespace {
+
+using Replacement = std::pair<std::string_view, std::string_view>;
+
+// Windows-1252 texts of the cleaning rules.
+constexpr std::string_view kOperatingSystemFr = "Syst\xE8me d'exploitation";
+constexpr std::string_view kOperatingSystemEn = "Operating System";
+
+constexpr Replacement kProductNameCleaning[] = {
+    {"@", ""},
+    {"\xA9", ""},   // ©
+    {"\xE8", "e"},  // è
+    {"\xE0", "a"},  // à
+    {"\xE9", "e"},  // é
+    // Catalogue keys never hold an apostrophe, so other programs that splice
+    // them into SQL keep working.
+    {"'", " "},
+    {"  ", " "},
+};
+
+// The vendor normalisation before the years. Each text is replaced in turn,
+// left to right, never looking again at what a replacement put in: the order
+// decides the result ("Hobby" loses its "by", "Soft.Rt" its point).
+constexpr Replacement kVendorBeforeYears[] = {
+    {"'", ""},
+    {"(c)", ""},
+    {"(C)", ""},
+    {" Corporation", ""},
+    {" Corp.", ""},
+    {" Corp", ""},
+    {" corp", ""},
+    {" All rights reserved.", ""},
+    {" All rights reserved", ""},
+    {" All Rights Reserved.", ""},
+    {" All Rights Reserved", ""},
+    {" Tous droits r\xE9serv\xE9s", ""},
+    {" Technology", ""},
+    {" Technologies", ""},
+    {" Innovations", ""},
+    {" Innovation", ""},
+    {" Incorpored.", ""},
+    {" Inc.", " "},
+    {" Inc", " "},
+    {"Copyrighted", " "},
+    {"Copyright", " "},
+    {"copyright", " "},
+    {"(R)", ""},
+    {"(r)", ""},
+    {"(tm)", ""},
+    {"(TM)", ""},
+    {"\xA9", ""},  // ©
+    {"\x99", ""},  // ™
+    {"by", ""},
+};
+
+constexpr int kFirstYear = 1970;
+constexpr int kLastYear = 2010;
+
+constexpr Replacement kVendorAfterYears[] = {
+    {"---", ""}, {"--", ""}, {" - ", ""}, {" -", ""},
+    {" . ", ""}, {"-.", ""}, {"t.", "t"}, {"  ", " "},
+};
+
+std::string ReplaceEach(std::string text, std::span<const Replacement> rules) {
+    for (const auto& [from, to] : rules) text = ReplaceAll(text, from, to);
+    return text;
+}
+
+// A stored Null is no empty text: only "" is filled in.
+bool IsEmptyText(const Field& field) {
+    return !field.IsNull() && field.value().kind() == Value::Kind::kText &&
+           field.value().utf8().empty();
+}
+
+// Finds or creates the product in SoftProduct, each record-set action a step
+// of Do_Log. True when this line's SOFTPRODUCT_ID was read into ProductID.
+bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::string& product,
+                         const std::string& vendor, std::int16_t& ProductID) {
+    Recordset products;
+    Do_Log.Run([&] {
+        products.Open(SqlText("SELECT * From SoftProduct ")
+                          .Add("WHERE SOFTPRODUCT_PRODUCT = ")
+                          .Quoted(product)
+                          .Add(" "));
+    });
+    Do_Log.Run([&] { LetPendingEventsRun(); });
+    bool found = false;
+    Do_Log.Run([&] { found = !products.Eof(); });
+    if (found) {
+        const std::pair<const char*, const std::string*> fill[] = {
+            {"SOFTPRODUCT_DESCRIPTION", &line.description},
+            {"SOFTPRODUCT_COPYRIGHT", &vendor},
+            {"SOFTPRODUCT_VERSION", &line.version},
+        };
+        for (const auto& [column, text] : fill) {
+            bool empty = false;
+            Do_Log.Run([&] { empty = IsEmptyText(products.Fields(column)); });
+            if (!empty) continue;
+            Do_Log.Run([&] { products.SetField(column, Value::Text(*text)); });
+            Do_Log.Run([&] { products.Update(); });
+        }
+    } else {
+        const Value no_text = Value::Text("");
+        const Value zero = Value::Integer(0);
+        Do_Log.Run([&] { products.AddNew(); });
+        const std::pair<const char*, Value> new_row[] = {
+            {"SOFTPRODUCT_DESCRIPTION", Value::Text(line.description)},
+            {"SOFTPRODUCT_PRODUCT", Value::Text(product)},
+            {"SOFTPRODUCT_VERSION", Value::Text(line.version)},
+            {"SOFTPRODUCT_COPYRIGHT", Value::Text(vendor)},
+            {"SOFTPRODUCT_PACKAGE", no_text},
+            {"SOFTPRODUCT_LICENCE_GROUPE_NUMBER", no_text},
+            {"SOFTPRODUCT_LICENCE_NUMBER", no_text},
+            {"SOFTPRODUCT_LICENCE_ID", zero},
+            {"SOFTPRODUCT_LICBUY", zero},
+            {"SOFTPRODUCT_PRICE", zero},
+            {"SOFTPRODUCT_IGNORE", zero},
+            {"SOFTPRODUCT_USED", zero},
+        };
+        for (const auto& [column, value] : new_row) {
+            Do_Log.Run([&] { products.SetField(column, value); });
+        }
+        Do_Log.Run([&] { products.Update(); });
+        // The identity the database gave the row is known only by reading it again.
+        Do_Log.Run([&] { products.Requery(); });
+        Do_Log.Run([&] { products.MoveLast(); });
+        Do_Log.Run([&] { products.MoveFirst(); });
+    }
+    const bool identified =
+        Do_Log.Run([&] { ProductID = products.Fields("SOFTPRODUCT_ID").AsInt16(); });
+    Do_Log.Run([&] { products.Close(); });
+    return identified;
+}
+
+}  // namespace
+
+std::string CleanProductName(std::string_view product) {
+    if (product.find(kOperatingSystemFr) != std::string_view::npos &&
+        product.find(kOperatingSystemEn) != std::string_view::npos) {
+        return {};
+    }
+    return ReplaceEach(std::string(product), kProductNameCleaning);
+}
+
+std::string VendorName(std::string_view copyright) {
+    std::string text = ReplaceEach(std::string(copyright), kVendorBeforeYears);
+    for (int year = kFirstYear; year <= kLastYear; ++year) {
+        text = ReplaceAll(text, std::to_string(year), "");
+    }
+    return TrimSpaces(ReplaceEach(std::move(text), kVendorAfterYears));
+}
+
+void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int16_t PosteID,
+                      std::int16_t& ProductID, ListBox& lstLogProd) {
+    std::string product = line.product;
+    std::string vendor = line.copyright;
+    Do_Log.Run([&] { product = CleanProductName(product); });
+    Do_Log.Run([&] {
+        if (!vendor.empty()) vendor = VendorName(vendor);
+    });
+    // Only an identifier read for this very line goes on: after a failed
+    // look-up, ProductID still holds an earlier line's product (perhaps of
+    // another workstation), which must neither be linked here nor become the
+    // product of this line's ODBC driver.
+    bool identified = false;
+    if (!product.empty() && !vendor.empty()) {
+        identified = FindOrCreateProduct(Do_Log, line, product, vendor, ProductID);
+        if (identified) Do_Log.Run([&] { SortSoftProd(lstLogProd, ProductID); });
+    }
+    if (line.odbc) {
+        Do_Log.Run([&] { SaveOdbcInventory(PosteID, identified ? ProductID : 0, line.odbc_line); });
+    }
+}
+
+}  // namespace kolbi

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/list_box.h"
+#include "log/procedure.h"
+#include "report/report_line.h"
+
+namespace kolbi {
+
+// The product step of the report pass for one line that has fields: cleans
+// the product name, cuts the copyright text down to a vendor name, finds or
+// creates the product in SoftProduct (filling only columns still empty),
+// makes its SOFTPRODUCT_ID the current ProductID and adds it to lstLogProd;
+// an ODBC driver line then goes to SaveOdbcInventory. Every elementary action
+// runs through Do_Log, the pass's procedure, so a failure is reported there
+// and the pass's rule decides what follows.
+void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int16_t PosteID,
+                      std::int16_t& ProductID, ListBox& lstLogProd);
+
+// The catalogue key of a product name (Windows-1252); "" for an operating
+// system line, which is not catalogued.
+std::string CleanProductName(std::string_view product);
+
+// The vendor name cut down from a copyright text (Windows-1252).
+std::string VendorName(std::string_view copyright);
+
+}  // namespace kolbi

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "log/procedure.h"
+#include "reconcile/product_lists.h"
+
+namespace kolbi {
+
+// What the report pass keeps from one report to the next.
+struct PassState {
+    std::string workstation;       // from the current report's file name (UTF-8)
+    std::string last_workstation;  // whose workstation step ran last
+    std::int16_t PosteID = 0;
+    std::int16_t ProductID = 0;  // of the last catalogued line
+};
+
+// The workstation step of the report pass: names the workstation in the
+// activity row, finds or creates its Postes row, stamps its software
+// inventory dates with today's date, sets PosteID and IsFirstInventory(), and
+// loads its stored products into lists.lstDBProd. Every action runs through
+// Do_Log, the pass's procedure.
+void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists);
+
+// Links every product of lists.lstLogProd to the workstation (a workstation
+// without stored products), copying them into lists.lstDBProd; no alert.
+// Failures are reported "in procedure SaveNewPoste of Module ModSI" and the
+// next product is tried.
+void SaveNewPoste(ProductLists& lists, std::int16_t PosteID);
+
+}  // namespace kolbi

@@ -1,0 +1,74 @@
+#include "odbc/save_odbc_inventory.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "db/db_test.h"
+
+namespace kolbi {
+namespace {
+
+using Items = std::vector<std::string>;
+
+// Report lines are Windows-1252 with "¬" (0xAC) between the fields; tests
+// write "|" for it.
+std::string Line(std::string text) {
+    for (char& c : text) c = c == '|' ? '\xAC' : c;
+    return text;
+}
+
+class SaveOdbcInventoryTest : public testing::DbTest {
+protected:
+    Items Drivers() {
+        return db_->Rows(
+            "SELECT ODBC_ID, ODBC_PRODUCTID, ODBC_DrvName, ODBC_Desc, ODBC_ProdVers, "
+            "ODBC_CPR FROM ODBC_Drv ORDER BY ODBC_ID");
+    }
+    // Sorted here: a server's collation may order spaces its own way.
+    Items Sources() {
+        Items rows = db_->Rows(
+            "SELECT DSN_ODBC_ID, DSN_POSTEID, DSN_Name, DSN_DBName, DSN_ServName FROM ODBC_DSN");
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+};
+
+TEST_P(SaveOdbcInventoryTest, RecordsADriverWithItsDataSourcesAndOnlyAddsRows) {
+    const std::string line = Line("|DRV|DESC|1.0|MAKER|(DS1;DB1;SRV1)|(DS2;DB2;SRV2)");
+    // Without a data source, or a line too long to count, nothing is recorded.
+    SaveOdbcInventory(1, 4, Line("|DRV|DESC|1.0|MAKER"));
+    SaveOdbcInventory(1, 4, line + std::string(32767, 'x'));
+    SaveOdbcInventory(1, 5, line);
+    SaveOdbcInventory(1, 6, line);  // the same again
+    SaveOdbcInventory(2, 6, line);  // another workstation
+    SaveOdbcInventory(1, 7, Line("|DRV|DESC|2.0|MAKER|(DS1;DB1;SRV1)"));
+    EXPECT_EQ(Drivers(), (Items{"1|5|DRV|DESC|1.0|MAKER", "2|7|DRV|DESC|2.0|MAKER"}));
+    EXPECT_EQ(Sources(), (Items{"1|1|DS1|DB1|SRV1", "1|1|DS2|DB2|SRV2", "1|2|DS1|DB1|SRV1",
+                                "1|2|DS2|DB2|SRV2", "2|1|DS1|DB1|SRV1"}));
+}
+
+// Parts keep their spaces, missing parts are empty, and an apostrophe is
+// stored as it is.
+TEST_P(SaveOdbcInventoryTest, DataSourcePartsAreTakenAsWritten) {
+    SaveOdbcInventory(3, 0, Line("x| O'Drv |D|1|M'k| ( DS1 ; DB1 ; SRV1 ) |Solo|(A;B)C;D;E|"));
+    EXPECT_EQ(Drivers(), (Items{"1|0|O'Drv|D|1|M'k"}));
+    EXPECT_EQ(Sources(), (Items{"1|3| DS1 | DB1 | SRV1 ", "1|3|A|BC|D", "1|3|Solo||", "1|3|||"}));
+}
+
+// A driver key that does not fit 16 bits is never replaced by another: its
+// data sources are left out.
+TEST_P(SaveOdbcInventoryTest, ADriverKeyAbove32767SkipsTheEntry) {
+    SaveOdbcInventory(1, 2, Line("|SMALL|D|1|M|(A;B;C)"));
+    db_->Run(
+        "INSERT INTO ODBC_Drv (ODBC_ID, ODBC_PRODUCTID, ODBC_DrvName, ODBC_Desc, "
+        "ODBC_ProdVers, ODBC_CPR) VALUES (40000, 1, 'BIG', 'D', '1', 'M')");
+    SaveOdbcInventory(1, 2, Line("|BIG|D|1|M|(DS;DB;S)|(DS2;DB;S)"));
+    EXPECT_EQ(Drivers().size(), 2u);
+    EXPECT_EQ(Sources(), (Items{"1|1|A|B|C"}));
+}
+
+KOLBI_ON_BOTH_DATABASES(SaveOdbcInventoryTest);
+
+}  // namespace
+}  // namespace kolbi
