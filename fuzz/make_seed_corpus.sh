@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Rebuilds the small seed corpus of the fuzz targets in fuzz/corpus/ from the
 # stream examples, a few generated streams and some damaged ones. Needs a
-# build with he3 and kolbi-reportgen (build/bin by default, or $1).
+# build with he3 and kolbi-agent-sim (build/bin by default, or $1).
 set -euo pipefail
 cd "$(dirname "$0")"
 bin=${1:-../build/bin}
 he3=$bin/he3
-reportgen=$bin/kolbi-reportgen
+agentsim=$bin/kolbi-agent-sim
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -24,9 +24,8 @@ for count in 0 0 1 1 2 3 3 4 6 7 9 12 15 19 25 31 40 51 65 82; do
     c=$((c + 1))
 done
 
-"$reportgen" --count 1 --products-per-report 8 --seed 3 --out "$work/plain" >/dev/null 2>&1
-"$reportgen" --count 1 --products-per-report 8 --seed 3 --out "$work/packed" --compressed \
-    >/dev/null 2>&1
+"$agentsim" --workstations 1 --products 8 --seed 3 --out "$work/plain" --plain >/dev/null
+"$agentsim" --workstations 1 --products 8 --seed 3 --out "$work/packed" >/dev/null
 report=$work/plain/PC001_20261204.SILog
 packed=$work/packed/PC001_20261204.SILog
 

@@ -1,12 +1,16 @@
 -- Inventory database of the pump, SQL Server edition (2012 or later).
 --
--- Text columns take the database's default collation, which compares without
--- regard to case; names are nvarchar. Identity keys are int IDENTITY(1,1).
--- Getdate() is the server's own.
+-- The name columns the pump looks rows up by (workstation, product, ODBC
+-- driver and data source) compare without regard to case, whatever the
+-- database's default collation, and "=" ignores trailing spaces on SQL Server
+-- anyway: the SQLite and PostgreSQL scripts compare them the same way. Other
+-- text columns take the database's default collation (case-insensitive
+-- unless chosen otherwise). Names are nvarchar. Identity keys are int
+-- IDENTITY(1,1). Getdate() is the server's own.
 
 CREATE TABLE Postes (
     PosteID int IDENTITY(1, 1) NOT NULL CONSTRAINT PK_Postes PRIMARY KEY,
-    Poste_Nom nvarchar(450) NULL,
+    Poste_Nom nvarchar(450) COLLATE Latin1_General_CI_AS NULL,
     Poste_Domain nvarchar(255) NULL,
     Poste_FirstSoftInventory date NULL,
     Poste_LastSoftInventory date NULL,
@@ -25,7 +29,7 @@ CREATE INDEX IX_Postes_Poste_Nom ON Postes (Poste_Nom);
 
 CREATE TABLE SoftProduct (
     SOFTPRODUCT_ID int IDENTITY(1, 1) NOT NULL CONSTRAINT PK_SoftProduct PRIMARY KEY,
-    SOFTPRODUCT_PRODUCT nvarchar(450) NULL,
+    SOFTPRODUCT_PRODUCT nvarchar(450) COLLATE Latin1_General_CI_AS NULL,
     SOFTPRODUCT_DESCRIPTION nvarchar(max) NULL,
     SOFTPRODUCT_VERSION nvarchar(255) NULL,
     SOFTPRODUCT_COPYRIGHT nvarchar(max) NULL,
@@ -49,7 +53,7 @@ CREATE INDEX IX_PosteSoftware_Poste_Product ON PosteSoftware (PosteSoft_PosteID,
 
 CREATE TABLE Changement (
     Changement_ID int IDENTITY(1, 1) NOT NULL CONSTRAINT PK_Changement PRIMARY KEY,
-    Changement_Poste nvarchar(450) NULL,
+    Changement_Poste nvarchar(450) COLLATE Latin1_General_CI_AS NULL,
     Changement_User nvarchar(255) NULL,
     Changement_Date datetime NULL,
     Changement_Type int NULL,
@@ -66,18 +70,18 @@ CREATE TABLE Transactions (
 CREATE TABLE ODBC_Drv (
     ODBC_ID int IDENTITY(1, 1) NOT NULL CONSTRAINT PK_ODBC_Drv PRIMARY KEY,
     ODBC_PRODUCTID int NULL,
-    ODBC_DrvName nvarchar(450) NULL,
-    ODBC_Desc nvarchar(450) NULL,
-    ODBC_ProdVers nvarchar(100) NULL,
-    ODBC_CPR nvarchar(450) NULL
+    ODBC_DrvName nvarchar(450) COLLATE Latin1_General_CI_AS NULL,
+    ODBC_Desc nvarchar(450) COLLATE Latin1_General_CI_AS NULL,
+    ODBC_ProdVers nvarchar(100) COLLATE Latin1_General_CI_AS NULL,
+    ODBC_CPR nvarchar(450) COLLATE Latin1_General_CI_AS NULL
 );
 CREATE INDEX IX_ODBC_Drv_Name_Version ON ODBC_Drv (ODBC_DrvName, ODBC_ProdVers);
 
 CREATE TABLE ODBC_DSN (
     DSN_ODBC_ID int NULL,
     DSN_POSTEID int NULL,
-    DSN_Name nvarchar(255) NULL,
-    DSN_DBName nvarchar(255) NULL,
-    DSN_ServName nvarchar(255) NULL
+    DSN_Name nvarchar(255) COLLATE Latin1_General_CI_AS NULL,
+    DSN_DBName nvarchar(255) COLLATE Latin1_General_CI_AS NULL,
+    DSN_ServName nvarchar(255) COLLATE Latin1_General_CI_AS NULL
 );
 CREATE INDEX IX_ODBC_DSN_Poste_Driver_Name ON ODBC_DSN (DSN_POSTEID, DSN_ODBC_ID, DSN_Name);

@@ -16,6 +16,7 @@
 #include <unordered_map>
 
 #include "common/cp1252.h"
+#include "db/column_value.h"
 #include "db/connection_string.h"
 
 namespace kolbi {
@@ -97,80 +98,11 @@ SQLCHAR* Chars(const std::string& text) {
     return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data()));
 }
 
-bool IsIntegerType(SQLSMALLINT type) {
-    return type == SQL_BIT || type == SQL_TINYINT || type == SQL_SMALLINT || type == SQL_INTEGER ||
-           type == SQL_BIGINT;
-}
-
-bool ParseInteger(const std::string& text, std::int64_t& out) {
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return error == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
-bool ParseDouble(const std::string& text, double& out) {
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return error == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
-// "YYYY-MM-DD" with optionally " HH:MM:SS" (or "T") and a fraction after it.
-bool ParseDateTime(const std::string& text, DateTimeValue& out, bool& has_time) {
-    int consumed = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &out.year, &out.month, &out.day, &consumed) !=
-            3 ||
-        consumed != 10) {
-        return false;
-    }
-    has_time = false;
-    if (text.size() == 10) return true;
-    if (text[10] != ' ' && text[10] != 'T') return false;
-    if (std::sscanf(text.c_str() + 11, "%2d:%2d:%2d%n", &out.hour, &out.minute, &out.second,
-                    &consumed) != 3) {
-        return false;
-    }
-    has_time = true;
-    std::size_t pos = 11 + consumed;
-    if (pos < text.size() && text[pos] == '.') {
-        std::uint32_t fraction = 0;
-        int digits = 0;
-        for (++pos; pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]));
-             ++pos) {
-            if (digits < 9) fraction = fraction * 10 + (text[pos] - '0'), ++digits;
-        }
-        while (digits++ < 9) fraction *= 10;
-        out.fraction = fraction;
-    }
-    // A time zone or anything else after the time is not ours to interpret.
-    return pos == text.size();
-}
-
-// A fetched column (always read as text) turned into a value of its type.
-// Whatever does not parse as the column's type stays a text, as SQLite lets
-// any column hold any text.
-Value ValueOf(std::string text, SQLSMALLINT type) {
-    if (IsIntegerType(type)) {
-        std::int64_t integer = 0;
-        if (ParseInteger(text, integer)) return Value::Integer(integer);
-    } else if (type == SQL_NUMERIC || type == SQL_DECIMAL || type == SQL_REAL ||
-               type == SQL_FLOAT || type == SQL_DOUBLE) {
-        std::int64_t integer = 0;
-        if (type != SQL_REAL && type != SQL_FLOAT && type != SQL_DOUBLE &&
-            ParseInteger(text, integer)) {
-            return Value::Integer(integer);
-        }
-        double real = 0;
-        if (ParseDouble(text, real)) return Value::Double(real);
-    } else if (type == SQL_TYPE_DATE || type == SQL_DATE) {
-        DateTimeValue parsed;
-        bool has_time = false;
-        if (ParseDateTime(text, parsed, has_time) && !has_time) {
-            return Value::Date({parsed.year, parsed.month, parsed.day});
-        }
-    } else if (type == SQL_TYPE_TIMESTAMP || type == SQL_TIMESTAMP) {
-        DateTimeValue parsed;
-        bool has_time = false;
-        if (ParseDateTime(text, parsed, has_time)) return Value::DateTime(parsed);
-    }
-    return Value::Utf8(std::move(text));
+// The integer a pragma or a catalog call answered; -1 when there is none.
+std::int64_t IntegerOf(const std::optional<std::string>& text) {
+    if (!text) return -1;
+    Value value = ValueFromColumnText(*text, SQL_INTEGER);
+    return value.kind() == Value::Kind::kInteger ? value.integer() : -1;
 }
 
 // The buffers of one bound parameter; they must stay put until the statement
@@ -300,8 +232,7 @@ struct Connection::Impl {
             throw;
         }
         SQLFreeStmt(stmt, SQL_CLOSE);
-        std::int64_t version = -1;
-        if (text) ParseInteger(*text, version);
+        const std::int64_t version = IntegerOf(text);
         if (version != schema_version && schema_version != -1) {
             FreeStatements();
             // SQLite reloads the changed schema on the first statement that
@@ -530,10 +461,8 @@ struct Connection::Impl {
                     ReadColumn(stmt, name_column, "COLUMN_NAME", context);
                 int sequence = static_cast<int>(ordered.size());
                 if (primary) {
-                    std::optional<std::string> key_seq = ReadColumn(stmt, 5, "KEY_SEQ", context);
-                    std::int64_t parsed = 0;
-                    if (key_seq && ParseInteger(*key_seq, parsed))
-                        sequence = static_cast<int>(parsed);
+                    const std::int64_t key_seq = IntegerOf(ReadColumn(stmt, 5, "KEY_SEQ", context));
+                    if (key_seq >= 0) sequence = static_cast<int>(key_seq);
                 }
                 if (name) ordered.emplace_back(sequence, Utf8ToCp1252(*name));
             }
@@ -656,9 +585,8 @@ ResultSet Connection::QueryImpl(const SqlText& sql, bool direct) {
             for (SQLUSMALLINT i = 1; i <= count; ++i) {
                 const ColumnInfo& info = result.columns[i - 1];
                 std::optional<std::string> text = impl_->ReadColumn(stmt, i, info.name, sql.Text());
-                row.push_back(
-                    text ? ValueOf(std::move(*text), static_cast<SQLSMALLINT>(info.sql_type))
-                         : Value());
+                row.push_back(text ? ValueFromColumnText(std::move(*text), info.sql_type)
+                                   : Value());
             }
         }
     };

@@ -1,19 +1,20 @@
 #include "db/db_connect.h"
 
 #include <memory>
+#include <utility>
 
 #include "common/pending_events.h"
 #include "common/pump_settings.h"
 #include "common/status_text.h"
 #include "db/connection_string.h"
 #include "log/procedure.h"
-#include "report/set_transac.h"
 
 namespace kolbi {
 namespace {
 
 std::unique_ptr<Connection> g_connection;
 bool g_connected = false;
+std::function<void()> g_after_connect;
 
 }  // namespace
 
@@ -38,9 +39,13 @@ void DBConnect() {
     proc.Run([] { DBConnection().Open(); });
     proc.Run([] { g_connected = true; });
     proc.Run([] { SetStatusText(""); });
-    proc.Run([] { SetTransac("", ""); });
+    proc.Run([] {
+        if (g_after_connect) g_after_connect();
+    });
     proc.Run([] { LetPendingEventsRun(); });
 }
+
+void SetAfterConnect(std::function<void()> step) { g_after_connect = std::move(step); }
 
 void CloseDBConnection() {
     if (g_connection) g_connection->Close();

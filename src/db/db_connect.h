@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "db/connection.h"
 
 namespace kolbi {
@@ -13,11 +15,19 @@ void SetDBConnected(bool connected);
 // Opens the shared connection unless DBConnected says it is open: builds the
 // connection string from Settings(), shows "Connexion à la base de données "
 // and DsnEntry as the status text, opens, sets DBConnected, clears the status
-// text, blanks the activity row (SetTransac "", "") and lets pending events
-// run. On any failure: one standard error report "in procedure DBConnect of
-// Module ModALERT" in the error log, DBConnected False, and the program ends
-// with exit status 1.
+// text, runs the after-connect step (the activity row blanked, see
+// SetAfterConnect) and lets pending events run. On any failure, the
+// after-connect step's included: one standard error report "in procedure
+// DBConnect of Module ModALERT" in the error log, DBConnected False, and the
+// program ends with exit status 1.
 void DBConnect();
+
+// Installs the step DBConnect runs right after each open, inside its own
+// failure handler; an empty function removes it (the default). The report
+// layer installs the blanking of the activity row here
+// (InstallTransacAfterConnect in report/set_transac.h), so that the database
+// layer calls nothing above itself.
+void SetAfterConnect(std::function<void()> step);
 
 // What the processing cycle does on an idle tick: closes the connection and
 // sets DBConnected False. Never fails.

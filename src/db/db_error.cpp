@@ -9,6 +9,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 // SQLite result codes (the low byte of an extended code).
 constexpr std::int32_t kSqliteError = 1;
+constexpr std::int32_t kSqliteTooBig = 18;
 constexpr std::int32_t kSqliteConstraint = 19;
 constexpr std::int32_t kSqliteMismatch = 20;
 
@@ -23,13 +24,22 @@ Dbms DbmsFromName(std::string_view dbms_name) {
 
 std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code, Dbms dbms) {
     // 07006: the driver could not convert a value to or from the program's type.
-    if (StartsWith(sqlstate, "22") || sqlstate == "07006") return errnum::kConversionFailed;
+    if (sqlstate == "22007" || sqlstate == "22008" || sqlstate == "22018" || sqlstate == "22P02" ||
+        sqlstate == "07006") {
+        return errnum::kConversionFailed;
+    }
+    // A name that is no UTF-8 or a text too long says nothing about the date
+    // format, so none of these may make the log switch it.
+    if (sqlstate == "22001" || sqlstate == "22003") return dberr::kDataOverflow;
+    if (StartsWith(sqlstate, "22")) return dberr::kValueRefused;
     if (StartsWith(sqlstate, "23")) return dberr::kIntegrityViolation;
     if (StartsWith(sqlstate, "42") || StartsWith(sqlstate, "07")) return dberr::kErrorsInCommand;
     if (dbms == Dbms::kSqlite && (sqlstate == "HY000" || sqlstate == "S1000")) {
         switch (native_code & 0xFF) {
             case kSqliteError:
                 return dberr::kErrorsInCommand;
+            case kSqliteTooBig:
+                return dberr::kDataOverflow;
             case kSqliteConstraint:
                 return dberr::kIntegrityViolation;
             case kSqliteMismatch:

@@ -26,6 +26,12 @@ inline constexpr std::int32_t kErrorsInCommand = -2147217900;
 inline constexpr std::int32_t kRowNotFound = -2147217864;
 // A constraint refused the row: duplicate key, Null in a NOT NULL column (0x80040E2F).
 inline constexpr std::int32_t kIntegrityViolation = -2147217873;
+// The value does not fit its column: a text too long, a number out of range (0x80040E57).
+inline constexpr std::int32_t kDataOverflow = -2147217833;
+// The database refused a value for what it holds rather than for its type: a
+// NUL character, bytes that are no text in the database's encoding, any other
+// data exception (0x80040E21, "Multiple-step operation generated errors").
+inline constexpr std::int32_t kValueRefused = -2147217887;
 }  // namespace dberr
 
 // The DBMS behind a connection, as far as the layer must tell them apart.
@@ -36,14 +42,18 @@ enum class Dbms { kUnknown, kSqlite, kPostgreSql, kSqlServer };
 Dbms DbmsFromName(std::string_view dbms_name);
 
 // The run-time error number for a driver diagnostic:
-//   22xxx (data exception), 07006          -> errnum::kConversionFailed
+//   22007, 22008, 22018, 22P02, 07006      -> errnum::kConversionFailed
+//     (a value that cannot be converted to the column's type: the only
+//     data exception on which the error log switches its date format)
+//   22001, 22003 (too long, out of range)  -> dberr::kDataOverflow
+//   other 22xxx (bad encoding, NUL...)     -> dberr::kValueRefused
 //   23xxx (integrity constraint)           -> dberr::kIntegrityViolation
-//   42xxx, 07xxx (command, dynamic SQL)    -> dberr::kErrorsInCommand
+//   42xxx, other 07xxx (command text)      -> dberr::kErrorsInCommand
 //   08xxx, HY000, anything else            -> errnum::kUnspecified
 // SQLite's driver reports every failure as HY000 with SQLite's own result code
 // as the native code; for it the native code decides (1 -> command error,
-// 19 -> integrity, 20 -> conversion), so a bad column name ends no program on
-// SQLite that it would not end on the servers.
+// 18 -> overflow, 19 -> integrity, 20 -> conversion), so a bad column name
+// ends no program on SQLite that it would not end on the servers.
 std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code, Dbms dbms);
 
 }  // namespace kolbi

@@ -4,7 +4,9 @@
 #include <cctype>
 
 #include "common/ascii.h"
+#include "common/cp1252.h"
 #include "common/runtime_error.h"
+#include "db/column_value.h"
 #include "db/db_connect.h"
 #include "db/db_error.h"
 
@@ -85,8 +87,52 @@ std::vector<std::string> Words(std::string_view sql) {
     return words;
 }
 
-bool IsQuoted(std::string_view name) {
-    return !name.empty() && (name.front() == '"' || name.front() == '[' || name.front() == '`');
+// The parts of a table name as written ("Postes", "dbo.Postes",
+// "\"My Table\"", [x].[y]), each as the database stores it: a quoted part as
+// it stands between its quotes, an unquoted one folded as the database folds it.
+std::vector<std::string> NameParts(std::string_view written, const Connection& connection) {
+    std::vector<std::string> parts(1);
+    std::size_t i = 0;
+    bool quoted_part = false;
+    auto finish = [&] {
+        if (!quoted_part) parts.back() = connection.FoldIdentifier(parts.back());
+    };
+    while (i < written.size()) {
+        char c = written[i];
+        if (c == '"' || c == '[' || c == '`') {
+            const char close = c == '[' ? ']' : c;
+            for (++i; i < written.size(); ++i) {
+                if (written[i] == close) {
+                    // A doubled closing mark stands for itself.
+                    if (i + 1 < written.size() && written[i + 1] == close) {
+                        parts.back().push_back(close);
+                        ++i;
+                        continue;
+                    }
+                    break;
+                }
+                parts.back().push_back(written[i]);
+            }
+            quoted_part = true;
+            ++i;
+        } else if (c == '.') {
+            finish();
+            parts.emplace_back();
+            quoted_part = false;
+            ++i;
+        } else {
+            parts.back().push_back(c);
+            ++i;
+        }
+    }
+    finish();
+    return parts;
+}
+
+bool IsDistinct(std::string_view select) {
+    std::vector<std::string> words = Words(select);
+    return words.size() >= 2 && EqualsNoCase(words[0], "select") &&
+           EqualsNoCase(words[1], "distinct");
 }
 
 }  // namespace
@@ -249,7 +295,9 @@ Field Recordset::Fields(std::string_view name) const {
 void Recordset::SetField(std::string_view name, const Value& value) {
     std::size_t column = ColumnIndex(name);
     Row& row = CurrentRow("writing field " + std::string(name));
-    row.values[column] = value;
+    row.values[column] = Named(std::string(name), source_.Text(), [&] {
+        return ValueForColumn(value, result_.columns[column].sql_type);
+    });
     row.written[column] = true;
     editing_ = true;
 }
@@ -273,7 +321,9 @@ const Recordset::WritePlan& Recordset::Plan() {
     const std::vector<ColumnInfo>& columns = result_.columns;
 
     // The table: the drivers name each column's table; where they do not, the
-    // FROM clause of the text does.
+    // FROM clause of the text does. The text looked at is the one sent, where
+    // every value is a "?" or a literal with its apostrophes doubled, so no
+    // value can pass itself off as a table name.
     std::string table;
     bool from_driver = false;
     for (const ColumnInfo& column : columns) {
@@ -286,40 +336,35 @@ const Recordset::WritePlan& Recordset::Plan() {
                  "The row cannot be saved: the record set reads more than one table");
         }
     }
-    std::string written_table = SingleTableOf(source_.Text());
-    if (!from_driver) {
-        if (written_table.empty()) {
+    if (from_driver) {
+        plan.table = {table};
+    } else {
+        table = Utf8ToCp1252(SingleTableOf(source_.Sent()));
+        if (table.empty()) {
             Fail(dberr::kErrorsInCommand,
                  "The row cannot be saved: the record set does not read a single table");
         }
-        table = written_table;
+        plan.table = NameParts(table, *connection_);
     }
-    plan.table = from_driver ? connection_->QuoteIdentifier(table) : written_table;
-    // Catalog functions take the name as stored: unquoted names are folded.
-    std::string catalog_name = table;
-    if (!from_driver) {
-        catalog_name = IsQuoted(table) ? table.substr(1, table.size() - 2)
-                                       : connection_->FoldIdentifier(table);
-    }
+    plan.shown_table = table;
+    // Catalog functions take the name as stored.
+    const std::string& catalog_name = plan.table.back();
 
     plan.writable.assign(columns.size(), true);
     plan.columns.resize(columns.size());
     for (std::size_t i = 0; i < columns.size(); ++i) {
         // A column without a table beside columns with one is computed.
         if (from_driver && columns[i].base_table.empty()) plan.writable[i] = false;
-        const std::string& name =
-            columns[i].base_column.empty() ? columns[i].name : columns[i].base_column;
-        plan.columns[i] = connection_->QuoteIdentifier(name);
+        plan.columns[i] = columns[i].base_column.empty() ? columns[i].name : columns[i].base_column;
     }
 
     auto find_all = [&](const std::vector<std::string>& names) {
         std::vector<std::size_t> indexes;
         for (const std::string& name : names) {
-            auto found = std::find_if(columns.begin(), columns.end(), [&](const ColumnInfo& c) {
-                return EqualsNoCase(c.base_column.empty() ? c.name : c.base_column, name);
-            });
-            if (found == columns.end()) return std::vector<std::size_t>();
-            indexes.push_back(static_cast<std::size_t>(found - columns.begin()));
+            auto found = std::find_if(plan.columns.begin(), plan.columns.end(),
+                                      [&](const std::string& c) { return EqualsNoCase(c, name); });
+            if (found == plan.columns.end()) return std::vector<std::size_t>();
+            indexes.push_back(static_cast<std::size_t>(found - plan.columns.begin()));
         }
         return indexes;
     };
@@ -334,22 +379,46 @@ const Recordset::WritePlan& Recordset::Plan() {
         plan.key = find_all(connection_->BestRowIdentifier(catalog_name));
     }
     if (plan.key.empty()) {
-        plan.by_all_values = true;
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (plan.writable[i]) plan.key.push_back(i);
+        }
+        if (IsDistinct(source_.Sent())) {
+            plan.locate = Locate::kGroup;
+        } else {
+            switch (connection_->dbms()) {
+                case Dbms::kSqlite:
+                    plan.locate = Locate::kFirstByRowid;
+                    break;
+                case Dbms::kPostgreSql:
+                    plan.locate = Locate::kFirstByCtid;
+                    break;
+                case Dbms::kSqlServer:
+                    plan.locate = Locate::kFirstByTop;
+                    break;
+                case Dbms::kUnknown:
+                    plan.locate = Locate::kCannotLocate;
+                    break;
+            }
         }
     }
     plan_ = std::move(plan);
     return *plan_;
 }
 
-void Recordset::AppendWhereKey(SqlText& statement, const Row& row) {
+void Recordset::AppendTable(SqlText& statement) {
     const WritePlan& plan = Plan();
-    statement.Add(" WHERE ");
-    bool first = true;
-    for (std::size_t column : plan.key) {
-        statement.Add(first ? "" : " AND ").Add(plan.columns[column]);
-        first = false;
+    for (std::size_t i = 0; i < plan.table.size(); ++i) {
+        if (i > 0) statement.Add(".");
+        statement.Identifier(*connection_, plan.table[i]);
+    }
+}
+
+void Recordset::AppendConditions(SqlText& statement, const Row& row) {
+    const WritePlan& plan = Plan();
+    for (std::size_t n = 0; n < plan.key.size(); ++n) {
+        const std::size_t column = plan.key[n];
+        if (n > 0) statement.Add(" AND ");
+        statement.Identifier(*connection_, plan.columns[column]);
         const Value& original = row.original[column];
         if (original.IsNull()) {
             statement.Add(" IS NULL");
@@ -359,10 +428,36 @@ void Recordset::AppendWhereKey(SqlText& statement, const Row& row) {
     }
 }
 
+void Recordset::AppendWhereKey(SqlText& statement, const Row& row) {
+    switch (Plan().locate) {
+        case Locate::kByKey:
+        case Locate::kGroup:
+        case Locate::kFirstByTop:
+            statement.Add(" WHERE ");
+            AppendConditions(statement, row);
+            return;
+        case Locate::kFirstByRowid:
+            statement.Add(" WHERE rowid = (SELECT rowid FROM ");
+            break;
+        case Locate::kFirstByCtid:
+            statement.Add(" WHERE ctid = (SELECT ctid FROM ");
+            break;
+        case Locate::kCannotLocate:
+            Fail(dberr::kErrorsInCommand,
+                 "The row cannot be saved: table " + plan_->shown_table +
+                     " has no key, and this database offers no way to change just one of "
+                     "several identical rows");
+    }
+    AppendTable(statement);
+    statement.Add(" WHERE ");
+    AppendConditions(statement, row);
+    statement.Add(" LIMIT 1)");
+}
+
 void Recordset::Insert(Row& row) {
     const WritePlan& plan = Plan();
     SqlText insert("INSERT INTO ");
-    insert.Add(plan.table);
+    AppendTable(insert);
     std::vector<std::size_t> written;
     for (std::size_t i = 0; i < row.values.size(); ++i) {
         if (row.written[i]) written.push_back(i);
@@ -372,12 +467,13 @@ void Recordset::Insert(Row& row) {
     } else {
         insert.Add(" (");
         for (std::size_t n = 0; n < written.size(); ++n) {
-            insert.Add(n == 0 ? "" : ", ").Add(plan.columns[written[n]]);
+            if (n > 0) insert.Add(", ");
+            insert.Identifier(*connection_, plan.columns[written[n]]);
         }
         insert.Add(") VALUES (");
         for (std::size_t n = 0; n < written.size(); ++n) {
-            insert.Add(n == 0 ? "" : ", ")
-                .Param(row.values[written[n]], result_.columns[written[n]].sql_type);
+            if (n > 0) insert.Add(", ");
+            insert.Param(row.values[written[n]], result_.columns[written[n]].sql_type);
         }
         insert.Add(")");
     }
@@ -394,10 +490,12 @@ void Recordset::UpdateRow(Row& row) {
     const WritePlan& plan = Plan();
     if (row.key_unknown) {
         Fail(dberr::kRowNotFound, "Row cannot be located for updating: the new row of " +
-                                      plan.table + " must be read again (Requery) first");
+                                      plan.shown_table + " must be read again (Requery) first");
     }
     SqlText update("UPDATE ");
-    update.Add(plan.table).Add(" SET ");
+    if (plan.locate == Locate::kFirstByTop) update.Add("TOP (1) ");
+    AppendTable(update);
+    update.Add(" SET ");
     bool first = true;
     for (std::size_t i = 0; i < row.values.size(); ++i) {
         if (!row.written[i]) continue;
@@ -405,8 +503,8 @@ void Recordset::UpdateRow(Row& row) {
             Fail(dberr::kErrorsInCommand,
                  "The field " + result_.columns[i].name + " is computed and cannot be written");
         }
-        update.Add(first ? "" : ", ")
-            .Add(plan.columns[i])
+        if (!first) update.Add(", ");
+        update.Identifier(*connection_, plan.columns[i])
             .Add(" = ")
             .Param(row.values[i], result_.columns[i].sql_type);
         first = false;
@@ -465,15 +563,14 @@ void Recordset::Delete() {
     const WritePlan& plan = Plan();
     if (row.key_unknown) {
         Fail(dberr::kRowNotFound, "Row cannot be located for deletion: the new row of " +
-                                      plan.table + " must be read again (Requery) first");
+                                      plan.shown_table + " must be read again (Requery) first");
     }
-    SqlText statement("DELETE FROM ");
-    statement.Add(plan.table);
+    SqlText statement("DELETE ");
+    if (plan.locate == Locate::kFirstByTop) statement.Add("TOP (1) ");
+    statement.Add("FROM ");
+    AppendTable(statement);
     AppendWhereKey(statement, row);
-    std::int64_t changed = connection_->Execute(statement);
-    // Rows told apart only by their values are all deleted by the first
-    // delete of one of them; the others are gone already, which is no error.
-    if (changed == 0 && !plan.by_all_values) {
+    if (connection_->Execute(statement) == 0) {
         Fail(dberr::kRowNotFound,
              "Row cannot be located for deletion; it may have been deleted since it was last "
              "read: " +

@@ -42,8 +42,11 @@ private:
 // The record set every database procedure of the pump works with: opened from
 // an SQL text, it reads all rows at once and keeps them (a client-side keyset),
 // and writes changes back as INSERT, UPDATE and DELETE statements on the one
-// table the SELECT reads, keyed by that table's primary key or, where it has
-// none, by all the values the row had when it was read.
+// table the SELECT reads, keyed by that table's primary key. Where the table
+// has none, a row is found by all the values it had when it was read, and
+// exactly one of several identical rows is changed (SQLite's rowid,
+// PostgreSQL's ctid, SQL Server's TOP (1)); a row of a SELECT DISTINCT stands
+// for all the identical rows it was made of, and a change applies to all of them.
 //
 // Errors are run-time errors numbered as the pump's log expects them: 3704 on a
 // closed record set, 3705 on opening an open one, 3021 without a current row,
@@ -76,7 +79,10 @@ public:
     // case; it carries the name as asked for, for error messages.
     Field Fields(std::string_view name) const;
     // Writes a field of the current row (or of the row begun by AddNew); the
-    // database sees it at Update.
+    // database sees it at Update. The value is converted to the column's type
+    // here (ValueForColumn in column_value.h), so a value the column cannot
+    // take fails at this write (-2147217913 for a wrong kind) and leaves the
+    // row's other writes as they are.
     void SetField(std::string_view name, const Value& value);
     // Begins a new row (every field Null until written) and stands on it.
     void AddNew();
@@ -106,13 +112,22 @@ private:
         bool deleted = false;
         bool key_unknown = false;  // inserted; the database chose values we have not read
     };
-    // How rows are found again in their table.
+    // How a row is found again in its table.
+    enum class Locate {
+        kByKey,         // the key columns identify it
+        kGroup,         // a SELECT DISTINCT row: every row with its values
+        kFirstByRowid,  // the first row with its values, by SQLite's rowid
+        kFirstByCtid,   // the same by PostgreSQL's ctid
+        kFirstByTop,    // the same with SQL Server's TOP (1)
+        kCannotLocate,  // no key, and no way to change just one of identical rows
+    };
     struct WritePlan {
-        std::string table;                 // as it goes into the statements
-        std::vector<std::size_t> key;      // result columns that identify a row
-        bool by_all_values = false;        // no key: every column's original value
+        std::vector<std::string> table;  // its name as stored, in parts (schema, table)
+        std::string shown_table;         // its name as written, for messages
+        std::vector<std::size_t> key;    // result columns that identify a row
+        Locate locate = Locate::kByKey;
         std::vector<bool> writable;        // result columns that belong to the table
-        std::vector<std::string> columns;  // quoted column names, per result column
+        std::vector<std::string> columns;  // column names as stored, per result column
     };
 
     [[noreturn]] void Fail(std::int32_t number, const std::string& text) const;
@@ -122,7 +137,10 @@ private:
     void Load();
     void SaveIfEditing();
     const WritePlan& Plan();
+    void AppendTable(SqlText& statement);
+    // " WHERE ..." finding the row; SQL Server's TOP (1) goes in the head.
     void AppendWhereKey(SqlText& statement, const Row& row);
+    void AppendConditions(SqlText& statement, const Row& row);
     void Insert(Row& row);
     void UpdateRow(Row& row);
 

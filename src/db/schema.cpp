@@ -45,6 +45,21 @@ void Keep(std::vector<std::string>& statements, std::string& current) {
     current.clear();
 }
 
+// The SQLite script's first table already needs the collation and the type
+// checks of the extension kolbi_getdate: a data source that does not load it
+// is named as the cause, before any table is made.
+void RequireSqliteExtension(Connection& connection) {
+    try {
+        connection.QueryDirect(SqlText("SELECT Getdate(), kolbi_typed(NULL, 'integer')"));
+    } catch (const RuntimeError& e) {
+        throw RuntimeError(e.number(),
+                           "The data source does not load the extension kolbi_getdate "
+                           "(LoadExt=), so Getdate() does not work: " +
+                               OneLine(e.description()),
+                           e.source(), e.sqlstate(), e.native_code());
+    }
+}
+
 }  // namespace
 
 const std::vector<PumpTable>& PumpTables() {
@@ -134,13 +149,13 @@ void ApplySchema(Connection& connection) {
                            "No schema script for the database " + connection.DbmsName() +
                                " (SQLite, PostgreSQL and SQL Server have one)");
     }
+    if (connection.dbms() == Dbms::kSqlite) RequireSqliteExtension(connection);
     std::vector<std::string> statements = SplitSqlScript(script);
     for (std::size_t n = 0; n < statements.size(); ++n) {
-        // DDL takes no parameters: the script goes as it is written.
-        SqlText statement;
-        statement.Add(statements[n]);
+        // DDL takes no parameters: the script the program carries goes as it
+        // is written.
         try {
-            connection.ExecuteDirect(statement);
+            connection.ExecuteDirect(SqlText::Verbatim(statements[n]));
         } catch (const RuntimeError& e) {
             throw RuntimeError(e.number(),
                                "Statement " + std::to_string(n + 1) + " of the " +
@@ -151,11 +166,24 @@ void ApplySchema(Connection& connection) {
     }
 }
 
+namespace {
+
+// SELECT * FROM <table> WHERE 1 = 0: the columns of a table, no rows. The
+// name is written unquoted in the pump's SQL, so it is folded as the database
+// folds such names.
+SqlText NoRowsOf(Connection& connection, const std::string& table) {
+    SqlText select("SELECT * FROM ");
+    select.Identifier(connection, connection.FoldIdentifier(table)).Add(" WHERE 1 = 0");
+    return select;
+}
+
+}  // namespace
+
 std::vector<std::string> ExistingPumpTables(Connection& connection) {
     std::vector<std::string> existing;
     for (const PumpTable& table : PumpTables()) {
         try {
-            connection.QueryDirect(SqlText("SELECT * FROM " + table.name + " WHERE 1 = 0"));
+            connection.QueryDirect(NoRowsOf(connection, table.name));
             existing.push_back(table.name);
         } catch (const RuntimeError&) {
             // Missing (or unreadable, which the check reports in detail).
@@ -169,8 +197,7 @@ std::vector<std::string> CheckSchema(Connection& connection) {
     for (const PumpTable& table : PumpTables()) {
         ResultSet result;
         try {
-            result =
-                connection.QueryDirect(SqlText("SELECT * FROM " + table.name + " WHERE 1 = 0"));
+            result = connection.QueryDirect(NoRowsOf(connection, table.name));
         } catch (const RuntimeError& e) {
             problems.push_back("table " + table.name +
                                " is missing or cannot be read: " + e.description());

@@ -1,25 +1,35 @@
 #include "db/sql_text.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 #include "common/cp1252.h"
+#include "db/connection.h"
 
 namespace kolbi {
 
-SqlText& SqlText::Add(std::string_view fixed) {
-    if (std::count(fixed.begin(), fixed.end(), '\'') % 2 != 0) {
-        throw std::logic_error(
-            "SQL fragment with an unbalanced apostrophe (a value must be "
-            "added as a value): " +
-            std::string(fixed));
-    }
-    text_.append(fixed);
-    sent_.append(Cp1252ToUtf8(fixed));
+void SqlText::AppendWords(std::string_view words) {
+    text_.append(words);
+    sent_.append(Cp1252ToUtf8(words));
+}
+
+SqlText& SqlText::Add(SqlWords words) {
+    AppendWords(words.text());
+    return *this;
+}
+
+SqlText SqlText::Verbatim(std::string_view statement) {
+    RefuseNul(statement);
+    SqlText sql;
+    sql.AppendWords(statement);
+    return sql;
+}
+
+SqlText& SqlText::Identifier(const Connection& connection, std::string_view name) {
+    RefuseNul(name);
+    AppendWords(connection.QuoteIdentifier(name));
     return *this;
 }
 
 SqlText& SqlText::Bound(std::string shown, Value value, int sql_type) {
+    if (value.kind() == Value::Kind::kText) RefuseNul(value.utf8());
     text_.append(shown);
     sent_.push_back('?');
     params_.push_back({std::move(value), sql_type});
@@ -31,7 +41,11 @@ SqlText& SqlText::Quoted(std::string_view cp1252) {
 }
 
 SqlText& SqlText::QuotedUtf8(std::string_view utf8) {
-    return Bound("'" + std::string(utf8) + "'", Value::Utf8(std::string(utf8)));
+    Value value = Value::Utf8(std::string(utf8));
+    // Shown as the database receives it: bytes that were no UTF-8 have been
+    // read as Windows-1252, and the log must not get them raw either.
+    std::string shown = "'" + value.AsText() + "'";
+    return Bound(std::move(shown), std::move(value));
 }
 
 SqlText& SqlText::QuotedNumber(std::int64_t number) {
@@ -43,6 +57,7 @@ SqlText& SqlText::Number(std::int64_t number) {
 }
 
 SqlText& SqlText::Literal(std::string_view cp1252) {
+    RefuseNul(cp1252);
     text_.append("'").append(cp1252).append("'");
     sent_.append("'").append(Cp1252ToUtf8(DoubleApostrophes(cp1252))).append("'");
     return *this;

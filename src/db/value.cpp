@@ -68,7 +68,10 @@ std::int64_t RoundHalfEven(double value, const std::string& shown) {
 Value Value::Integer(std::int64_t value) { return Value(Data(value)); }
 Value Value::Double(double value) { return Value(Data(value)); }
 Value Value::Text(std::string_view cp1252) { return Value(Data(Cp1252ToUtf8(cp1252))); }
-Value Value::Utf8(std::string utf8) { return Value(Data(std::move(utf8))); }
+Value Value::Utf8(std::string utf8) {
+    if (!IsValidUtf8(utf8)) utf8 = Cp1252ToUtf8(utf8);
+    return Value(Data(std::move(utf8)));
+}
 Value Value::Date(DateValue date) { return Value(Data(date)); }
 Value Value::DateTime(DateTimeValue date_time) { return Value(Data(date_time)); }
 
@@ -170,6 +173,15 @@ std::string Value::SqlLiteral() const {
         default:
             return "'" + DoubleApostrophes(AsText()) + "'";
     }
+}
+
+void RefuseNul(std::string_view text) {
+    const std::size_t nul = text.find('\0');
+    if (nul == std::string_view::npos) return;
+    throw RuntimeError(dberr::kValueRefused,
+                       "The text " + Value::Utf8(std::string(text.substr(0, nul))).SqlLiteral() +
+                           " is followed by a NUL character, which no database column or SQL "
+                           "statement can carry");
 }
 
 std::string DoubleApostrophes(std::string_view text) {

@@ -43,7 +43,9 @@ public:
     static Value Double(double value);
     // A Windows-1252 text.
     static Value Text(std::string_view cp1252);
-    // A UTF-8 text, kept as it is.
+    // A UTF-8 text, kept as it is. Bytes that are not valid UTF-8 (a name an
+    // agent wrote in Windows-1252) are read as Windows-1252 and converted, so
+    // no database ever receives invalid UTF-8.
     static Value Utf8(std::string utf8);
     static Value Date(DateValue date);
     static Value DateTime(DateTimeValue date_time);
@@ -86,6 +88,11 @@ private:
 
     Data data_;
 };
+
+// Fails with dberr::kValueRefused when the text holds a NUL character, naming
+// what comes before it: a driver would cut the text there or the database
+// refuse it in less clear words, and no log line may carry a NUL.
+void RefuseNul(std::string_view text);
 
 // Doubles every apostrophe, which is all it takes to put a text between
 // apostrophes in SQL.

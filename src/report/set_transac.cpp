@@ -24,4 +24,10 @@ void SetTransac(const std::string& user, const std::string& poste) {
     proc.Run([&] { LetPendingEventsRun(); });
 }
 
+void InstallTransacAfterConnect() {
+    // DBConnected is already True when the step runs, so SetTransac does not
+    // connect again.
+    SetAfterConnect([] { SetTransac("", ""); });
+}
+
 }  // namespace kolbi

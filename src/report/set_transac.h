@@ -13,4 +13,9 @@ namespace kolbi {
 // leaves a closed record set, whose use is such an error).
 void SetTransac(const std::string& user, const std::string& poste);
 
+// Makes every DBConnect blank the activity row (SetTransac with "" and "")
+// right after it opens the connection, as the pump always has. The
+// processing layer calls it once before its first database work.
+void InstallTransacAfterConnect();
+
 }  // namespace kolbi

@@ -2,9 +2,12 @@
 
 #include "queue/processing_cycle.h"
 #include "report/do_log.h"
+#include "report/set_transac.h"
 #include "ui/form1.h"
 
 namespace kolbi {
+
+PumpProcessing::PumpProcessing() { InstallTransacAfterConnect(); }
 
 void PumpProcessing::Do_Log(Form1& form) { kolbi::Do_Log(form); }
 

@@ -33,9 +33,11 @@ public:
 };
 
 // The pump's own work: the report pass, the incoming queue's cycle and the
-// idle close of the database connection.
+// idle close of the database connection. Made, it has every DBConnect blank
+// the activity row right after the open, as the pump always has.
 class PumpProcessing : public Form1Processing {
 public:
+    PumpProcessing();
     void Do_Log(Form1& form) override;
     void ProcessingCycle(Form1& form, Procedure& Timer1_Timer) override;
     void CloseIdleConnection() override;

@@ -14,7 +14,16 @@ TEST(DbErrorTest, SqlStatesMapToTheNumbersTheLogActsOn) {
     } cases[] = {
         {"22007", 0, Dbms::kSqlServer, errnum::kConversionFailed},  // bad date
         {"22P02", 7, Dbms::kPostgreSql, errnum::kConversionFailed},
-        {"22003", 0, Dbms::kPostgreSql, errnum::kConversionFailed},  // out of range
+        {"22003", 0, Dbms::kPostgreSql, dberr::kDataOverflow},  // out of range
+        // Only a value that cannot be converted may make the log switch its
+        // date format; an odd name or a long text must not.
+        {"22008", 0, Dbms::kPostgreSql, errnum::kConversionFailed},
+        {"22018", 0, Dbms::kSqlServer, errnum::kConversionFailed},
+        {"22001", 0, Dbms::kSqlServer, dberr::kDataOverflow},   // truncation
+        {"22021", 7, Dbms::kPostgreSql, dberr::kValueRefused},  // not UTF-8
+        {"22P05", 7, Dbms::kPostgreSql, dberr::kValueRefused},  // untranslatable
+        {"22012", 7, Dbms::kPostgreSql, dberr::kValueRefused},  // division by zero
+        {"HY000", 18, Dbms::kSqlite, dberr::kDataOverflow},     // too big
         {"07006", 0, Dbms::kUnknown, errnum::kConversionFailed},
         {"23505", 0, Dbms::kPostgreSql, dberr::kIntegrityViolation},
         {"42703", 1, Dbms::kPostgreSql, dberr::kErrorsInCommand},  // unknown column

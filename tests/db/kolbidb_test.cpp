@@ -56,7 +56,8 @@ TEST_F(KolbidbTest, CreatesASqliteDatabaseWithItsDataSourceAndChecksIt) {
 
     {
         Connection connection;
-        connection.SetConnectionString("Driver=SQLite3;Database=" + folder_ / "inv.db");
+        connection.SetConnectionString("Driver=SQLite3;Database=" + folder_ / "inv.db" +
+                                       ";LoadExt=" KOLBI_GETDATE_PATH);
         connection.Open();
         connection.ExecuteDirect(SqlText("ALTER TABLE Postes DROP COLUMN Poste_Mac"));
     }

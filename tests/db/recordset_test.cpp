@@ -323,16 +323,14 @@ TEST_P(RecordsetTest, ErrorsCarryTheirNumberAndNameTheSqlText) {
 
 KOLBI_ON_BOTH_DATABASES(RecordsetTest);
 
-// SQLite stores any text in any column; PostgreSQL refuses, and the refusal
-// is the conversion failure the error log switches its date format on.
+// PostgreSQL refuses a text in an integer column, and the refusal is the
+// conversion failure the error log switches its date format on.
 TEST(PostgreSqlRecordsetTest, AValueTheColumnCannotHoldIsAConversionFailure) {
     KOLBI_REQUIRE_POSTGRESQL();
     testing::TestDatabase db(testing::Backend::kPostgreSql);
-    Recordset rs;
-    rs.Open(db.connection(), SqlText("SELECT * From Postes"));
-    rs.AddNew();
-    rs.SetField("PosteHardID", Value::Text("zero"));
-    RuntimeError refused = ErrorOf([&] { rs.Update(); });
+    SqlText insert("INSERT INTO Postes (PosteHardID) VALUES (");
+    insert.Quoted("zero").Add(")");
+    RuntimeError refused = ErrorOf([&] { Command(db.connection()).Execute(insert); });
     EXPECT_EQ(refused.number(), errnum::kConversionFailed);
     EXPECT_EQ(refused.sqlstate().substr(0, 2), "22");
     EXPECT_THAT(refused.description(), HasSubstr("'zero'"));

@@ -98,7 +98,7 @@ TestDatabase::TestDatabase(Backend backend, bool with_schema)
         admin.SetConnectionString("DSN=kolbi_pg_admin");
         admin.Open();
         admin.ExecuteDirect(
-            SqlText("CREATE DATABASE " + pg_database_ + " TEMPLATE kolbi_template"));
+            SqlForTests::Statement("CREATE DATABASE " + pg_database_ + " TEMPLATE kolbi_template"));
         std::map<std::string, std::string> attributes = ScratchServer();
         attributes["Database"] = pg_database_;
         dsn_ = UniqueName("kolbi_pg_");
@@ -116,16 +116,19 @@ TestDatabase::~TestDatabase() {
         Connection admin;
         admin.SetConnectionString("DSN=kolbi_pg_admin");
         admin.Open();
-        admin.ExecuteDirect(SqlText("DROP DATABASE " + pg_database_ + " WITH (FORCE)"));
+        admin.ExecuteDirect(
+            SqlForTests::Statement("DROP DATABASE " + pg_database_ + " WITH (FORCE)"));
     } catch (const RuntimeError&) {
         // A server a test has stopped keeps its database; the cluster goes anyway.
     }
 }
 
-void TestDatabase::Run(const std::string& sql) { connection_->ExecuteDirect(SqlText(sql)); }
+void TestDatabase::Run(const std::string& sql) {
+    connection_->ExecuteDirect(SqlForTests::Statement(sql));
+}
 
 std::vector<std::string> TestDatabase::Rows(const std::string& sql) {
-    ResultSet result = connection_->Query(SqlText(sql));
+    ResultSet result = connection_->Query(SqlForTests::Statement(sql));
     std::vector<std::string> rows;
     for (const std::vector<Value>& row : result.rows) {
         std::string line;

@@ -3,11 +3,19 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "db/connection.h"
 #include "support/temp_folder.h"
 
 namespace kolbi::testing {
+
+// The test suite's own statements, run as they are written: the one way
+// besides the schema scripts to make an SqlText of a run-time string.
+class SqlForTests {
+public:
+    static SqlText Statement(std::string_view sql) { return SqlText::Verbatim(sql); }
+};
 
 // The databases the same test bodies run against.
 enum class Backend { kSqlite, kPostgreSql };

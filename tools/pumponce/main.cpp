@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "common/program_end.h"
 #include "common/pump_settings.h"
@@ -42,7 +43,7 @@ constexpr int kMaxTicksPerCycle = 32767;
 long long Count(const char* table) {
     kolbi::Recordset rs;
     kolbi::SqlText sql("SELECT COUNT(*) AS n FROM ");
-    sql.Add(table);
+    sql.Identifier(kolbi::DBConnection(), kolbi::DBConnection().FoldIdentifier(table));
     rs.Open(sql);
     return rs.Fields("n").AsInteger();
 }
@@ -52,9 +53,13 @@ void PrintSummary(int reports, double seconds) {
     if (reports > 0 && seconds > 0) std::printf(" (%.0f reports/s)", reports / seconds);
     std::printf("\n");
     kolbi::DBConnect();
-    for (const char* table :
-         {"Postes", "SoftProduct", "PosteSoftware", "Changement", "ODBC_Drv", "ODBC_DSN"}) {
-        std::printf("  %-14s %8lld rows\n", table, Count(table));
+    const std::pair<const char*, const char*> tables[] = {
+        {"Postes", "workstations"},          {"SoftProduct", "catalogue entries"},
+        {"PosteSoftware", "product links"},  {"Changement", "change alerts"},
+        {"ODBC_Drv", "ODBC drivers"},        {"ODBC_DSN", "ODBC data sources"},
+    };
+    for (const auto& [table, meaning] : tables) {
+        std::printf("  %8lld %-18s (%s)\n", Count(table), meaning, table);
     }
     kolbi::CloseAndReleaseDBConnection();
 }

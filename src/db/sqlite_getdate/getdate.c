@@ -1,8 +1,10 @@
-/* GETDATE() for SQLite: the local date and time as SQL Server gives it,
- * "YYYY-MM-DD HH:MM:SS.mmm", so the pump's SQL texts run unchanged on SQLite.
- * Built as the loadable extension kolbi_getdate.so; a data source loads it
- * with LoadExt=<absolute path>. */
-#include <sqlite3ext.h>
+/* The pump's SQLite extension, kolbi_getdate.so; a data source loads it with
+ * LoadExt=<absolute path>. It gives SQLite what the pump's SQL texts and
+ * schema expect of a database: GETDATE(), the local date and time as SQL
+ * Server gives it, "YYYY-MM-DD HH:MM:SS.mmm", so the texts run unchanged; the
+ * collation kolbi_name of the name columns (name_collation.c); the type
+ * checks kolbi_typed() (typed.c). */
+#include "kolbi_sqlite.h"
 SQLITE_EXTENSION_INIT1
 
 #include <stdio.h>
@@ -25,14 +27,18 @@ static void getdate(sqlite3_context* context, int argc, sqlite3_value** argv) {
 /* The entry point SQLite derives from the file name kolbi_getdate.so. */
 __attribute__((visibility("default"))) int sqlite3_kolbigetdate_init(
     sqlite3* db, char** error, const sqlite3_api_routines* api) {
+    int rc;
     (void)error;
     SQLITE_EXTENSION_INIT2(api);
     /* Not deterministic: two calls in one statement may differ, as on the servers. */
-    return sqlite3_create_function(db, "getdate", 0, SQLITE_UTF8, NULL, getdate, NULL, NULL);
+    rc = sqlite3_create_function(db, "getdate", 0, SQLITE_UTF8, NULL, getdate, NULL, NULL);
+    if (rc == SQLITE_OK) rc = kolbi_register_name_collation(db);
+    if (rc == SQLITE_OK) rc = kolbi_register_typed(db);
+    return rc;
 }
 
 /* The entry point SQLite falls back to when the file has another name. */
-__attribute__((visibility("default"))) int sqlite3_extension_init(
-    sqlite3* db, char** error, const sqlite3_api_routines* api) {
+__attribute__((visibility("default"))) int sqlite3_extension_init(sqlite3* db, char** error,
+                                                                  const sqlite3_api_routines* api) {
     return sqlite3_kolbigetdate_init(db, error, api);
 }
