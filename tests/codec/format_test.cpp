@@ -81,7 +81,7 @@ void ExpectRoundTrip(const Bytes& input) {
     ASSERT_EQ(Decode(stream), input) << "length " << input.size();
 }
 
-TEST(He3RoundTrip, RandomInputsOfManyShapesAndLongTexts) {
+TEST(He3RoundTrip, RandomInputsOfManyShapes) {
     std::mt19937 rng(20240611);
     for (int round = 0; round < 400; ++round) {
         std::size_t size = rng() % (round < 300 ? 300 : 20000) + 1;
@@ -95,16 +95,6 @@ TEST(He3RoundTrip, RandomInputsOfManyShapesAndLongTexts) {
         for (auto& b : input) b = static_cast<std::uint8_t>((pick(rng) * 37 + round) & 255);
         ExpectRoundTrip(input);
     }
-    Bytes all(256 * 300);
-    for (std::size_t i = 0; i < all.size(); ++i)
-        all[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
-    ExpectRoundTrip(all);
-    std::string text;
-    for (int i = 0; i < 5000; ++i) {
-        text += "!Outil!Suite " + std::to_string(i % 97) + "!1." + std::to_string(i % 13) +
-                "!\xA9 2019 Vendor " + std::to_string(i % 31) + " Inc.!\r\n";
-    }
-    ExpectRoundTrip(ToBytes(text));
 }
 
 // Fibonacci counts make the deepest possible tree: with k values the longest

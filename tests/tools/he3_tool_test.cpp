@@ -1,5 +1,5 @@
-// The he3 and kolbi-reportgen executables, run as support staff and scripts
-// run them: exit statuses, messages, files.
+// The he3 executable, run as support staff and scripts run it: exit
+// statuses, messages, files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -114,7 +114,7 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
               "he3: " + folder_ / "in" + ": warning: 3 bytes after the data bits, ignored\n");
 }
 
-TEST(ToolCommandLines, WrongOnesExitWithTwoAndOneLineHelpGoesToStandardOutput) {
+TEST(He3CommandLine, WrongOnesExitWithTwoAndOneLineHelpGoesToStandardOutput) {
     const std::vector<std::vector<std::string>> wrong = {{},
                                                          {"frobnicate"},
                                                          {"compress", "only-one"},
@@ -134,30 +134,6 @@ TEST(ToolCommandLines, WrongOnesExitWithTwoAndOneLineHelpGoesToStandardOutput) {
         EXPECT_EQ(run.exit_status, 0);
         EXPECT_THAT(run.out, HasSubstr("he3 compress IN OUT"));
         EXPECT_EQ(run.err, "");
-    }
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--count"}, {"--count", "-3"}, {"--seed", "x"}, {"--date", "2026"}, {"--bogus"}}) {
-        EXPECT_EQ(testing::RunProcess(KOLBI_REPORTGEN_PATH, args).exit_status, 2)
-            << ::testing::PrintToString(args);
-    }
-}
-
-TEST(ReportgenTool, WritesCompressedReportsThatHe3Decompresses) {
-    testing::TempFolder folder;
-    const ProcessResult run = testing::RunProcess(
-        KOLBI_REPORTGEN_PATH, {"--count", "3", "--out", folder / "in", "--seed", "9",
-                               "--products-per-report", "25", "--compressed"});
-    ASSERT_EQ(run.exit_status, 0) << run.err;
-    ReportGeneratorOptions options;
-    options.seed = 9;
-    options.products_per_report = 25;
-    for (int number = 1; number <= 3; ++number) {
-        const GeneratedReport expected = ReportGenerator(options).Report(number);
-        const std::string stream = folder / ("in/" + expected.file_name);
-        ASSERT_EQ(testing::RunProcess(KOLBI_HE3_PATH, {"decompress", stream, folder / "plain"})
-                      .exit_status,
-                  0);
-        EXPECT_TRUE(folder.Read("plain") == expected.text) << expected.file_name;
     }
 }
 

@@ -25,17 +25,13 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-TEST(ReportGeneratorTest, TheSeedAloneDecidesAReport) {
+// The seed and the number alone decide a report (the simulated agents rely on
+// it), whatever was generated before.
+TEST(ReportGeneratorTest, TheSeedAndTheNumberAloneDecideAReport) {
     const auto first = ReportGenerator(Options(42)).Reports(5);
-    const auto other = ReportGenerator(Options(43)).Reports(5);
-    for (std::size_t i = 0; i < first.size(); ++i) EXPECT_FALSE(first[i].text == other[i].text);
-    // Not which others were generated before it.
     EXPECT_TRUE(ReportGenerator(Options(42)).Report(4).text == first[3].text);
-    EXPECT_FALSE(first[0].text == first[1].text);
-    ReportGeneratorOptions dated = Options(1);
-    dated.date = "20270115";
-    EXPECT_EQ(ReportGenerator(dated).Report(42).file_name, "PC042_20270115.SILog");
-    EXPECT_EQ(WorkstationName(1234), "PC1234");
+    EXPECT_FALSE(ReportGenerator(Options(43)).Report(4).text == first[3].text);
+    EXPECT_EQ(first[1].file_name.substr(0, 6), "PC002_");
 }
 
 TEST(ReportGeneratorTest, WritesTheLinesAgentsWriteAndSharesProducts) {
