@@ -98,6 +98,7 @@ TEST(He3Damaged, WhatTheDecoderGivesAndWhatTheCheckReports) {
         {"table longer than the stream", StreamBuilder().Code('a', "0").SymbolCount(200).Build("a"),
          same, F::kTruncatedTable},
         {"table descending", With(ab, 11, {0x62, 0x01, 0x61}), "ab", F::kUnorderedTable},
+        {"a symbol listed twice in a row", With(ab, 13, {0x61}), "a", F::kUnorderedTable},
         {"value listed twice: its last entry counts",
          StreamBuilder().Code('a', "00").Code('b', "1").Code('a', "0").Build("abba"), "abba",
          F::kUnorderedTable},

@@ -121,6 +121,9 @@ TEST(ServiceControl, EventLogStartAndSignals) {
     control.StartService();
     EXPECT_THAT(platform.notifications, ElementsAre("READY=1"));
 
+    // An inherited ignore of SIGINT or SIGHUP is kept; a run in the background has one.
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
     ASSERT_TRUE(control.ListenToSignals());
     for (int signal : {SIGUSR1, SIGUSR2, SIGINT, SIGHUP, SIGTERM}) ::raise(signal);
     std::vector<ServiceEvent> events;
@@ -170,11 +173,13 @@ TEST(ServiceControl, TheRunningServiceEndsPromptlyOnSigtermAndSigint) {
         EXPECT_EQ(notify.Receive(30000), "STATUS=Running");
         const auto sent = std::chrono::steady_clock::now();
         ASSERT_EQ(::kill(pump.pid(), signal), 0);
-        std::optional<testing::ProcessResult> ended = pump.Wait(std::chrono::seconds(5));
+        std::optional<testing::ProcessResult> ended = pump.Wait(std::chrono::seconds(10));
         ASSERT_TRUE(ended) << "signal " << signal << " did not end the service";
         EXPECT_EQ(ended->exit_status, 0) << "signal " << signal << ": " << ended->err;
         EXPECT_EQ(ended->out + ended->err, "");
-        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+        // Promptly: the loop's wait wakes on the signal, not on its next timer
+        // (a sanitizer build's exit included).
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
     }
 }
 

@@ -26,7 +26,9 @@ struct ProcessResult {
 
 // A program run as a child process, with standard input from a file and
 // standard output and error into files of its own: a child that leaves a
-// daemon behind (tmux) or fills its output can never hold the test up.
+// daemon behind (tmux) or fills its output can never hold the test up. It
+// starts with every signal at its default, whatever the test inherited (a
+// run in the background has SIGINT ignored).
 // The environment is the test's, with entries set ("NAME=value") or removed
 // ("NAME"). A child still running when the object goes is killed.
 class Subprocess {
@@ -61,9 +63,16 @@ public:
         std::vector<char*> env;
         for (std::string& entry : env_strings) env.push_back(entry.data());
         env.push_back(nullptr);
-        if (::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), env.data())) {
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigdefault(&attributes, &all);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        if (::posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), env.data())) {
             pid_ = -1;
         }
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
     }
     ~Subprocess() {
