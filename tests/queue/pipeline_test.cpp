@@ -92,7 +92,7 @@ TEST_P(PipelineTest, ACycleTakesEveryCompressedFileToItsEnd) {
     EXPECT_THAT(Files(incoming_.path()), ElementsAre("notes.txt"));
     EXPECT_TRUE(Files(incoming_ / "incoming").empty());
     EXPECT_THAT(Postes(), ElementsAre("O'Brien PC", "PC1"));
-    std::vector<std::string> errors = LogErrors();
+    std::vector<std::string> errors = pump_.LogLines();
     ASSERT_EQ(errors.size(), 2u);
     for (const std::string& error : errors) {
         EXPECT_THAT(error, HasSubstr("Error No: 53"));
@@ -111,10 +111,10 @@ TEST_P(PipelineTest, ACycleTakesEveryCompressedFileToItsEnd) {
 TEST_P(PipelineTest, UndeletableFilesAreMovedAsideOrLeftForTheNextCycle) {
     testing::FailingFileSystem fs;
     fs.fail_remove = true;
-    std::filesystem::create_directory(app_ / "FAILED");
+    std::filesystem::create_directory(pump_.app / "FAILED");
     Drop("PC1_1.SILog", kReport);
     RunCycle();
-    EXPECT_THAT(Files(app_ / "FAILED"), ElementsAre("PC1_1.SILog"));
+    EXPECT_THAT(Files(pump_.app / "FAILED"), ElementsAre("PC1_1.SILog"));
     EXPECT_THAT(Postes(), ElementsAre("PC1"));
 
     fs.fail_rename = true;
@@ -140,7 +140,7 @@ TEST_P(PipelineTest, AWorkstationIsCreatedOnceAndItsDatesStamped) {
                 ElementsAre("NEW|2026-12-04|2026-12-04|0||2026-12-04",
                             "NUL|NULL|2026-12-04|NULL|NULL|NULL",
                             "OLD|2026-12-04|2026-12-04|NULL|NULL|NULL"));
-    EXPECT_TRUE(LogErrors().empty());
+    EXPECT_TRUE(pump_.LogLines().empty());
     EXPECT_TRUE(form_.Timer1.Enabled());
     EXPECT_EQ(form_.Label1, "1 fichier(s) d\u00E9compress\u00E9(s) en attente...");
     for (const ListBox* list : {&form_.lstInFile, &form_.lstLogProd, &form_.lstDBProd}) {
@@ -197,7 +197,7 @@ TEST_P(PipelineTest, ReportsThatEndThePass) {
         form_.Timer1.Disable();
         Do_Log(form_);
         EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("Z_later.SILog")) << c.file;
-        EXPECT_EQ(LogErrors().size(), c.logged ? 1u : 0u) << c.file;
+        EXPECT_EQ(pump_.LogLines().size(), c.logged ? 1u : 0u) << c.file;
         EXPECT_EQ(form_.Timer1.Enabled(), c.timer1_after) << c.file;
         std::filesystem::remove(incoming_ / "incoming/Z_later.SILog");
         std::filesystem::remove(TodaysLogPath());
