@@ -2,7 +2,8 @@
 # Installs, from Debian's packages, everything the pump needs to build, run and
 # be tested: compilers and test libraries, the ODBC driver manager with the
 # SQLite, PostgreSQL and SQL Server drivers, a PostgreSQL server for the tests,
-# ncurses for the status screen and systemd's development files.
+# ncurses for the status screen and systemd's development files; tmux, locales
+# and sqlfluff (a T-SQL grammar for the SQL Server schema) for the tests.
 set -euo pipefail
 
 packages=(
@@ -12,7 +13,7 @@ packages=(
     zlib1g-dev libfmt-dev libncurses-dev libsystemd-dev systemd
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev odbc-postgresql tdsodbc
     postgresql postgresql-client
-    tmux locales
+    tmux locales sqlfluff
 )
 
 sudo_if_needed=()

@@ -81,6 +81,28 @@ bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = out >= 0;
+    char chunk[65536];
+    while (ok) {
+        ssize_t n = ::read(in, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = WriteAll(out, std::string_view(chunk, static_cast<size_t>(n)));
+    }
+    // The caller removes the source next: the copy must be on the disk first.
+    if (ok && ::fsync(out) != 0) ok = false;
+    if (out >= 0 && ::close(out) != 0) ok = false;
+    ::close(in);
+    return ok;
+}
+
 bool PosixFileSystem::CreateFolder(const std::string& path) {
     return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && IsFolder(path));
 }

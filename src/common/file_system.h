@@ -24,7 +24,13 @@ public:
     // order; nothing when the folder cannot be listed.
     virtual std::optional<std::vector<std::string>> ListFiles(const std::string& folder) = 0;
     virtual bool Remove(const std::string& path) = 0;
+    // Renames within one file system; false with errno set as rename(2) sets
+    // it (EXDEV between two file systems).
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
+    // Copies a file's bytes to `to` (replacing it) and has them on the disk
+    // before it returns; false when the copy could not be made whole, which
+    // may leave part of it behind.
+    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
     virtual bool CreateFolder(const std::string& path) = 0;
     // Whole content as bytes, or nothing when the file cannot be read.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
@@ -43,6 +49,7 @@ public:
     std::optional<std::vector<std::string>> ListFiles(const std::string& folder) override;
     bool Remove(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
     bool CreateFolder(const std::string& path) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     bool WriteFile(const std::string& path, std::string_view bytes) override;
@@ -65,6 +72,9 @@ public:
     bool Remove(const std::string& path) override { return target_.Remove(path); }
     bool Rename(const std::string& from, const std::string& to) override {
         return target_.Rename(from, to);
+    }
+    bool CopyFile(const std::string& from, const std::string& to) override {
+        return target_.CopyFile(from, to);
     }
     bool CreateFolder(const std::string& path) override { return target_.CreateFolder(path); }
     std::optional<std::string> ReadFile(const std::string& path) override {

@@ -123,7 +123,10 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
             {"SOFTPRODUCT_COPYRIGHT", &vendor},
             {"SOFTPRODUCT_VERSION", &line.version},
         };
-        for (const auto& [column, text] : fill) {
+        for (const auto& column_text : fill) {
+            // Plain locals, not structured bindings: lambdas capture them everywhere.
+            const char* column = column_text.first;
+            const std::string* text = column_text.second;
             bool empty = false;
             Do_Log.Run([&] { empty = IsEmptyText(products.Fields(column)); });
             if (!empty) continue;
@@ -148,8 +151,8 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
             {"SOFTPRODUCT_IGNORE", zero},
             {"SOFTPRODUCT_USED", zero},
         };
-        for (const auto& [column, value] : new_row) {
-            Do_Log.Run([&] { products.SetField(column, value); });
+        for (const auto& write : new_row) {
+            Do_Log.Run([&] { products.SetField(write.first, write.second); });
         }
         Do_Log.Run([&] { products.Update(); });
         // The identity the database gave the row is known only by reading it again.

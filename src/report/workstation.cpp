@@ -67,8 +67,8 @@ void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
             {"Poste_LastHardInventory", Today()},
             {"Poste_LastUser", text_default},
         };
-        for (const auto& [column, value] : new_row) {
-            Do_Log.Run([&] { postes.SetField(column, value); });
+        for (const auto& write : new_row) {
+            Do_Log.Run([&] { postes.SetField(write.first, write.second); });
         }
         Do_Log.Run([&] { postes.Update(); });
         // The identity the database gave the row is known only by reading it again.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
@@ -12,12 +14,20 @@ using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes ToBytes(const std::string& text) { return {text.begin(), text.end()}; }
 
-// Writes HE3 streams from explicit codes, one bit at a time, independently of the
-// codec, so tests can craft streams the encoder never writes: long or incomplete
-// codes, tables that are not prefix codes, lying headers.
+// The agents' streams, byte for byte, as the fuzz seed corpus keeps them: "ab",
+// "abc" and "abracadabra" hold what their names say, "stored_empty" and
+// "stored_aaaa" the stored form of "" and "aaaa".
+inline Bytes Sample(const std::string& name) {
+    std::ifstream in(std::string(KOLBI_SAMPLES) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Writes HE3 streams from explicit codes, independently of the codec, so tests
+// can craft streams the encoder never writes: long or incomplete codes, tables
+// that are not prefix codes, lying headers.
 class StreamBuilder {
 public:
-    // A table entry: a byte value and its code as a string of '0' and '1', first bit first.
+    // A table entry: a byte value and its code as '0'/'1' text, first bit first.
     StreamBuilder& Code(std::uint8_t value, std::string bits) {
         entries_.emplace_back(value, std::move(bits));
         return *this;
@@ -33,8 +43,8 @@ public:
         return *this;
     }
 
-    // The stream for `text`: table entries in the order given, code bits in ascending
-    // byte order (the last entry of a value wins), then the codes of the text's bytes.
+    // The stream for `text`: table entries in the order given, code bits in
+    // ascending byte order (the last entry of a value wins), then the data bits.
     Bytes Build(const Bytes& text) const {
         std::map<std::uint8_t, std::string> codes;
         for (const auto& [value, bits] : entries_) codes[value] = bits;
@@ -44,7 +54,6 @@ public:
             static_cast<std::uint32_t>(length_ >= 0 ? length_ : std::int64_t(text.size()));
         auto count =
             static_cast<std::uint16_t>(symbol_count_ >= 0 ? symbol_count_ : int(entries_.size()));
-
         Bytes out = {'H', 'E', '3', '\r', checksum};
         for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(length >> (8 * k)));
         out.push_back(static_cast<std::uint8_t>(count));

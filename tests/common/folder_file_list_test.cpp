@@ -1,5 +1,6 @@
 #include "common/folder_file_list.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,10 +11,10 @@
 namespace kolbi {
 namespace {
 
-using testing::TempFolder;
+using ::testing::ElementsAre;
 
 TEST(FolderFileList, ListsMatchingFilesWithoutRegardToCaseInNameOrder) {
-    TempFolder folder;
+    testing::TempFolder folder;
     for (const char* name : {"PC2_1.SILog", "pc1_9.silog", "PC1_10.SILOG", "notes.txt",
                              "x.SILog.part", ".hidden.SILog"}) {
         folder.Write(name, "x");
@@ -21,46 +22,38 @@ TEST(FolderFileList, ListsMatchingFilesWithoutRegardToCaseInNameOrder) {
     std::filesystem::create_directory(folder / "sub.SILog");
     FolderFileList list("*.SILog");
     list.SetPath(folder.path());
-    EXPECT_EQ(list.Names(),
-              (std::vector<std::string>{"PC1_10.SILOG", "pc1_9.silog", "PC2_1.SILog"}));
-    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_THAT(list.Names(), ElementsAre("PC1_10.SILOG", "pc1_9.silog", "PC2_1.SILog"));
     EXPECT_EQ(list.List(0), "PC1_10.SILOG");
     EXPECT_THROW((void)list.List(3), RuntimeError);
-
     list.SetPattern("*.txt;*.PART");
-    EXPECT_EQ(list.Names(), (std::vector<std::string>{"notes.txt", "x.SILog.part"}));
+    EXPECT_THAT(list.Names(), ElementsAre("notes.txt", "x.SILog.part"));
     list.SetPattern("pc?_1*.silog");
-    EXPECT_EQ(list.Names(), (std::vector<std::string>{"PC1_10.SILOG", "PC2_1.SILog"}));
+    EXPECT_THAT(list.Names(), ElementsAre("PC1_10.SILOG", "PC2_1.SILog"));
 }
 
+// It holds what it read until refreshed; a folder that is missing when set is
+// "Path not found" and keeps the previous one, one gone later lists nothing.
 TEST(FolderFileList, HoldsWhatItReadUntilRefreshed) {
-    TempFolder folder;
+    testing::TempFolder folder;
     folder.Write("a.SILog", "x");
     FolderFileList list("*.SILog");
     list.SetPath(folder.path());
     folder.Write("b.SILog", "x");
     EXPECT_EQ(list.ListCount(), 1);
-    list.Refresh();
-    EXPECT_EQ(list.ListCount(), 2);
-    std::filesystem::remove_all(folder.path());
-    list.Refresh();  // the folder went away: nothing listed, no failure
-    EXPECT_EQ(list.ListCount(), 0);
-}
-
-TEST(FolderFileList, AMissingFolderIsPathNotFoundAndKeepsThePreviousOne) {
-    TempFolder folder;
-    folder.Write("a.SILog", "x");
-    FolderFileList list("*.SILog");
-    list.SetPath(folder.path());
     try {
         list.SetPath(folder / "missing");
         ADD_FAILURE() << "a missing folder was accepted";
     } catch (const RuntimeError& error) {
         EXPECT_EQ(error.number(), 76);
     }
+    EXPECT_THROW(list.SetPath(folder / "a.SILog"), RuntimeError);  // a file is no folder
     EXPECT_EQ(list.Path(), folder.path());
     EXPECT_EQ(list.ListCount(), 1);
-    EXPECT_THROW(list.SetPath(folder / "a.SILog"), RuntimeError);  // a file is no folder
+    list.Refresh();
+    EXPECT_EQ(list.ListCount(), 2);
+    std::filesystem::remove_all(folder.path());
+    list.Refresh();
+    EXPECT_EQ(list.ListCount(), 0);
 }
 
 }  // namespace

@@ -4,15 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <optional>
 
 #include "support/failing_file_system.h"
 #include "support/temp_folder.h"
 
 namespace kolbi {
 namespace {
-
-using testing::TempFolder;
 
 constexpr const char* kOperatorFile =
     "; KolbiPumps.ini of the central pump\r\n"
@@ -30,124 +28,79 @@ constexpr const char* kOperatorFile =
     "incomingFilesPath=/srv/inventory/in\r\n"
     "LogError=Yes\r\n";
 
-struct ReadCase {
-    const char* section;
-    const char* key;
-    const char* expected;
-};
-
 TEST(ProfileFileRead, FindsValuesTheWayTheOperatorWroteThem) {
-    TempFolder folder;
+    testing::TempFolder folder;
     folder.Write("KolbiPumps.ini", kOperatorFile);
-    const std::string file = folder / "KolbiPumps.ini";
-    const ReadCase cases[] = {
-        {"DataBase", "DsnEntry", "Inventory DSN"},  // blanks around the value go
-        {"database", "SQLSERVER", "srv01"},         // section names ignore case
-        {"DATABASE", "SqlServer", "srv01"},         // key names ignore case; the first wins
-        {"DataBase", "SQLUser", "sa"},              // one pair of quotes goes
-        {"DataBase", "SQLPass", "p=w;d"},           // "=" and ";" inside a value stay
-        {"DataBase", "Database", ""},               // present but empty: not the default
-        {"SoftInventory", "Refresh", "3"},          // blanks inside the brackets go
-        {"SoftInventory", "LogError", "Yes"},
-        {"SoftInventory", "SQLSERVER", "(default)"},  // a key of another section
-        {"DataBase", "orphan", "(default)"},          // a key before any section
-        {"Missing", "Refresh", "(default)"},
+    folder.Write("unix.ini", "\xEF\xBB\xBF[SoftInventory]\nRefresh=5\nSQLPass=" +
+                                 std::string(300, 'v') + "\nLogError=y");
+    const struct {
+        const char* file;
+        const char* section;
+        const char* key;
+        std::string expected;
+    } cases[] = {
+        {"KolbiPumps.ini", "DataBase", "DsnEntry", "Inventory DSN"},    // blanks around go
+        {"KolbiPumps.ini", "database", "SQLSERVER", "srv01"},           // section names ignore case
+        {"KolbiPumps.ini", "DATABASE", "SqlServer", "srv01"},           // keys too; the first wins
+        {"KolbiPumps.ini", "DataBase", "SQLUser", "sa"},                // one pair of quotes goes
+        {"KolbiPumps.ini", "DataBase", "SQLPass", "p=w;d"},             // "=" and ";" inside stay
+        {"KolbiPumps.ini", "DataBase", "Database", ""},                 // present but empty
+        {"KolbiPumps.ini", "SoftInventory", "Refresh", "3"},            // blanks inside [ ] go
+        {"KolbiPumps.ini", "SoftInventory", "SQLSERVER", "(default)"},  // another section's
+        {"KolbiPumps.ini", "DataBase", "orphan", "(default)"},          // before any section
+        {"KolbiPumps.ini", "Missing", "Refresh", "(default)"},
+        {"none.ini", "DataBase", "DsnEntry", "(default)"},
+        // An editor's byte order mark, Unix line ends, a last line without one.
+        {"unix.ini", "SoftInventory", "Refresh", "5"},
+        {"unix.ini", "SoftInventory", "LogError", "y"},
+        {"unix.ini", "SoftInventory", "SQLPass", std::string(254, 'v')},  // cut at 254
     };
-    for (const ReadCase& c : cases) {
-        EXPECT_EQ(GetPrivateProfileString(c.section, c.key, "(default)", file), c.expected)
-            << c.section << "/" << c.key;
+    for (const auto& c : cases) {
+        EXPECT_EQ(GetPrivateProfileString(c.section, c.key, "(default)", folder / c.file),
+                  c.expected)
+            << c.file << " " << c.section << "/" << c.key;
     }
-}
-
-TEST(ProfileFileRead, MissingFileGivesTheDefault) {
-    TempFolder folder;
-    EXPECT_EQ(GetPrivateProfileString("DataBase", "DsnEntry", "", folder / "none.ini"), "");
-    EXPECT_EQ(GetPrivateProfileString("DataBase", "DsnEntry", "x", folder / "none.ini"), "x");
-}
-
-TEST(ProfileFileRead, UnreadableFileReadsAsMissing) {
-    TempFolder folder;
-    folder.Write("KolbiPumps.ini", kOperatorFile);
     testing::FailingFileSystem fs;
-    fs.unreadable.insert(folder / "KolbiPumps.ini");
+    fs.unreadable.insert(folder / "KolbiPumps.ini");  // reads as missing
     EXPECT_EQ(GetPrivateProfileString("DataBase", "SQLSERVER", "", folder / "KolbiPumps.ini"), "");
 }
 
-TEST(ProfileFileRead, LongValuesAreCutTo254Characters) {
-    TempFolder folder;
-    const std::string long_value(300, 'v');
-    folder.Write("a.ini", "[DataBase]\nSQLPass=" + long_value + "\n");
-    EXPECT_EQ(GetPrivateProfileString("DataBase", "SQLPass", "", folder / "a.ini"),
-              long_value.substr(0, 254));
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
 }
 
-TEST(ProfileFileRead, UnixLineEndsAndAFinalLineWithoutEnd) {
-    TempFolder folder;
-    folder.Write("a.ini", "[SoftInventory]\nRefresh=5\nLogError=y");
-    EXPECT_EQ(GetPrivateProfileString("SoftInventory", "Refresh", "", folder / "a.ini"), "5");
-    EXPECT_EQ(GetPrivateProfileString("SoftInventory", "LogError", "", folder / "a.ini"), "y");
-}
-
-TEST(ProfileFileRead, ByteOrderMarkOfAnEditorDoesNotHideTheFirstSection) {
-    TempFolder folder;
-    folder.Write("a.ini", "\xEF\xBB\xBF[DataBase]\r\nSQLSERVER=srv01\r\n");
-    EXPECT_EQ(GetPrivateProfileString("DataBase", "SQLSERVER", "", folder / "a.ini"), "srv01");
-}
-
-TEST(ProfileFileWrite, CreatesTheFileWithWindowsLineEnds) {
-    TempFolder folder;
-    ASSERT_TRUE(
-        WritePrivateProfileString("DataBase", "SqlDateFormat", "MM-DD-YY", folder / "n.ini"));
-    EXPECT_EQ(folder.Read("n.ini"), "[DataBase]\r\nSqlDateFormat=MM-DD-YY\r\n");
-}
-
-TEST(ProfileFileWrite, ReplacesTheKeyAndKeepsEveryOtherLine) {
-    TempFolder folder;
-    folder.Write("KolbiPumps.ini", kOperatorFile);
-    ASSERT_TRUE(
-        WritePrivateProfileString("database", "sqlserver", "srv02", folder / "KolbiPumps.ini"));
-    std::string expected = kOperatorFile;
-    expected.replace(expected.find("SQLSERVER=srv01"), 15, "sqlserver=srv02");
-    EXPECT_EQ(folder.Read("KolbiPumps.ini"), expected);
-}
-
-TEST(ProfileFileWrite, AddsAMissingKeyAtTheEndOfItsSection) {
-    TempFolder folder;
-    folder.Write("KolbiPumps.ini", kOperatorFile);
-    ASSERT_TRUE(WritePrivateProfileString("DataBase", "SqlDateFormat", "DD-MM-YY",
-                                          folder / "KolbiPumps.ini"));
-    std::string expected = kOperatorFile;
-    expected.insert(expected.find("\r\n\r\n[ SoftInventory ]") + 2, "SqlDateFormat=DD-MM-YY\r\n");
-    EXPECT_EQ(folder.Read("KolbiPumps.ini"), expected);
-    EXPECT_EQ(GetPrivateProfileString("DataBase", "SqlDateFormat", "", folder / "KolbiPumps.ini"),
-              "DD-MM-YY");
-}
-
-TEST(ProfileFileWrite, AddsAMissingSectionAndKeepsUnixLineEnds) {
-    TempFolder folder;
-    folder.Write("a.ini", "[SoftInventory]\nRefresh=3\n");
-    ASSERT_TRUE(
-        WritePrivateProfileString("DataBase", "SqlDateFormat", "MM-DD-YY", folder / "a.ini"));
-    EXPECT_EQ(folder.Read("a.ini"),
-              "[SoftInventory]\nRefresh=3\n\n[DataBase]\nSqlDateFormat=MM-DD-YY\n");
-}
-
-TEST(ProfileFileWrite, KeepsTheByteOrderMark) {
-    TempFolder folder;
-    folder.Write("a.ini", "\xEF\xBB\xBF[DataBase]\r\nSqlDateFormat=DD-MM-YY\r\n");
-    ASSERT_TRUE(
-        WritePrivateProfileString("DataBase", "SqlDateFormat", "MM-DD-YY", folder / "a.ini"));
-    EXPECT_EQ(folder.Read("a.ini"), "\xEF\xBB\xBF[DataBase]\r\nSqlDateFormat=MM-DD-YY\r\n");
-}
-
-TEST(ProfileFileWrite, ReportsAFileThatCannotBeWritten) {
-    TempFolder folder;
-    folder.Write("a.ini", "[DataBase]\r\nSqlDateFormat=DD-MM-YY\r\n");
+// A write changes its one line, or adds it at the end of its section (or of
+// the file, with the section), and keeps every other byte of the file.
+TEST(ProfileFileWrite, ChangesOneLineAndKeepsTheRest) {
+    const std::string ops = kOperatorFile;
+    const struct {
+        std::optional<std::string> before;  // nothing: no file yet
+        const char* section;
+        const char* key;
+        std::string after;
+    } cases[] = {
+        {std::nullopt, "DataBase", "SqlDateFormat", "[DataBase]\r\nSqlDateFormat=MM-DD-YY\r\n"},
+        {ops, "database", "sqlserver", Replaced(ops, "SQLSERVER=srv01", "sqlserver=MM-DD-YY")},
+        {ops, "DataBase", "SqlDateFormat",
+         Replaced(ops, "\r\n\r\n[ Soft", "\r\nSqlDateFormat=MM-DD-YY\r\n\r\n[ Soft")},
+        {"[SoftInventory]\nRefresh=3\n", "DataBase", "SqlDateFormat",
+         "[SoftInventory]\nRefresh=3\n\n[DataBase]\nSqlDateFormat=MM-DD-YY\n"},
+        {"\xEF\xBB\xBF[DataBase]\r\nSqlDateFormat=DD-MM-YY\r\n", "DataBase", "SqlDateFormat",
+         "\xEF\xBB\xBF[DataBase]\r\nSqlDateFormat=MM-DD-YY\r\n"},
+    };
+    for (const auto& c : cases) {
+        testing::TempFolder folder;
+        if (c.before) folder.Write("a.ini", *c.before);
+        ASSERT_TRUE(WritePrivateProfileString(c.section, c.key, "MM-DD-YY", folder / "a.ini"));
+        EXPECT_EQ(folder.Read("a.ini"), c.after) << c.before.value_or("(no file)");
+        EXPECT_EQ(GetPrivateProfileString(c.section, c.key, "", folder / "a.ini"), "MM-DD-YY");
+    }
+    testing::TempFolder folder;
+    folder.Write("a.ini", ops);
     testing::FailingFileSystem fs;
     fs.fail_write = true;
-    EXPECT_FALSE(
-        WritePrivateProfileString("DataBase", "SqlDateFormat", "MM-DD-YY", folder / "a.ini"));
-    EXPECT_EQ(folder.Read("a.ini"), "[DataBase]\r\nSqlDateFormat=DD-MM-YY\r\n");
+    EXPECT_FALSE(WritePrivateProfileString("DataBase", "SQLSERVER", "x", folder / "a.ini"));
+    EXPECT_EQ(folder.Read("a.ini"), ops);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST_P(AfterConnectTest, RunsAfterTheOpenInsideDBConnectsFailureHandler) {
     EXPECT_THROW(DBConnect(), ProgramEnded);
     EXPECT_EQ(order, std::vector<std::string>{"after the open"});
     EXPECT_FALSE(DBConnected());
-    std::vector<std::string> errors = LogErrors();
+    std::vector<std::string> errors = pump_.LogLines();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("Error No: 3265, Error Description: no field SIPoste, in procedure "
                              "DBConnect of Module ModALERT"),

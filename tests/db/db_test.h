@@ -4,33 +4,39 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "common/program_end.h"
+#include "db/db_connect.h"
 #include "db/test_database.h"
-#include "support/temp_folder.h"
+#include "report/set_transac.h"
+#include "support/pump_fixture.h"
 
 namespace kolbi::testing {
 
-// The fixture of the tests that run against both databases: a fresh database
-// with the pump's schema, Settings() pointing DsnEntry at it, the error log
-// in a temporary folder with logging on, and program ends trapped. The shared
-// connection is closed and released after each test.
+// The fixture of the tests that run against both databases: the pump's
+// environment (pump_fixture.h) with DsnEntry naming a fresh database that
+// holds the pump's schema, and the activity row kept on connecting as the
+// processing layer keeps it. The shared connection is released after each test.
 class DbTest : public ::testing::TestWithParam<Backend> {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        if (GetParam() == Backend::kPostgreSql) KOLBI_REQUIRE_POSTGRESQL();
+        db_ = std::make_unique<TestDatabase>(GetParam());
+        Settings().DsnEntry = db_->dsn();
+        InstallTransacAfterConnect();  // as the processing layer does
+    }
+    void TearDown() override {
+        SetAfterConnect(nullptr);
+        CloseAndReleaseDBConnection();
+    }
 
-    // The error lines of today's log ("Error      --> [ ...").
-    std::vector<std::string> LogErrors() const;
-
-    TempFolder app_;
-    ScopedProgramEndTrap trap_;
+    PumpEnvironment pump_;
     std::unique_ptr<TestDatabase> db_;
 };
 
 // "SQLite" / "PostgreSQL" as the name of a parameterised test.
-std::string BackendTestName(const ::testing::TestParamInfo<Backend>& param_info);
+inline std::string BackendTestName(const ::testing::TestParamInfo<Backend>& param) {
+    return BackendName(param.param);
+}
 
 // Runs the tests of a DbTest suite on SQLite and on PostgreSQL.
 #define KOLBI_ON_BOTH_DATABASES(suite)                                                  \

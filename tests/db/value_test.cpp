@@ -27,6 +27,7 @@ TEST(ValueTest, ConvertsAsThePumpReadsFields) {
     EXPECT_EQ(Value::Double(3.5).AsInteger(), 4);
     EXPECT_EQ(Value::Double(-2.5).AsInteger(), -2);
     EXPECT_EQ(Value::Integer(32767).AsInt16("PosteID"), 32767);
+    EXPECT_EQ(Value::Integer(-32768).AsInt16("PosteID"), -32768);
     EXPECT_DOUBLE_EQ(Value::Text("0.25").AsDouble(), 0.25);
     EXPECT_EQ(Value::Text(" +7 ").AsInteger(), 7);
     EXPECT_DOUBLE_EQ(Value::Text("-.5").AsDouble(), -0.5);
@@ -43,11 +44,11 @@ TEST(ValueTest, NullMismatchAndOverflowAreTheirOwnErrors) {
     for (const char* word : {"nan", "inf", "-Infinity", "+-5"}) {
         EXPECT_EQ(ErrorNumber([&] { Value::Text(word).AsInteger(); }), dberr::kTypeMismatch)
             << word;
-        EXPECT_EQ(ErrorNumber([&] { Value::Text(word).AsDouble(); }), dberr::kTypeMismatch)
-            << word;
+        EXPECT_EQ(ErrorNumber([&] { Value::Text(word).AsDouble(); }), dberr::kTypeMismatch) << word;
     }
     EXPECT_EQ(ErrorNumber([] { Value::Date({2026, 1, 1}).AsInteger(); }), dberr::kTypeMismatch);
     EXPECT_EQ(ErrorNumber([] { Value::Integer(32768).AsInt16("PosteID"); }), errnum::kOverflow);
+    EXPECT_EQ(ErrorNumber([] { Value::Integer(-32769).AsInt16("PosteID"); }), errnum::kOverflow);
     EXPECT_EQ(ErrorNumber([] { Value::Double(1e30).AsInteger(); }), errnum::kOverflow);
 }
 

@@ -1,56 +1,41 @@
 #include "log/procedure.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "common/file_helpers.h"
-#include "common/program_end.h"
-#include "common/pump_settings.h"
-#include "log/write_log.h"
-#include "support/temp_folder.h"
+#include "support/pump_fixture.h"
 
 namespace kolbi {
 namespace {
 
-using testing::TempFolder;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+void Fail(std::int32_t number) { throw RuntimeError(number, "it broke"); }
 
 class ProcedureTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Settings() = PumpSettings{};
-        Settings().AppFolder = app_.path();
-        Settings().LogErrors = true;
-        SetAppFolderForTesting(app_.path(), "pump");
-        ResetDateFormatSwitchedForTesting();
-    }
-
-    std::string Log() { return app_.Read(TodaysLogPath().substr(app_.path().size())); }
-
-    static void Fail(std::int32_t number) { throw RuntimeError(number, "it broke"); }
-
-    TempFolder app_;
+    testing::PumpEnvironment pump_;
     std::vector<int> steps_;
 };
 
-TEST_F(ProcedureTest, ContinueReportsAndGoesOnWithTheNextStep) {
+TEST_F(ProcedureTest, ContinueReportsAndGoesOnLeaveSkipsEveryLaterStep) {
     Procedure proc("in procedure SaveNewPoste of Module ModSI", AfterReport::kContinue);
     EXPECT_TRUE(proc.Run([&] { steps_.push_back(1); }));
     EXPECT_FALSE(proc.Run([&] { Fail(94); }));
     EXPECT_TRUE(proc.Run([&] { steps_.push_back(3); }));
-    EXPECT_EQ(steps_, (std::vector<int>{1, 3}));
     EXPECT_FALSE(proc.Left());
-    EXPECT_NE(Log().find("Error No: 94, Error Description: it broke, in procedure SaveNewPoste of "
-                         "Module ModSI\r\n"),
-              std::string::npos);
-}
+    EXPECT_THAT(pump_.LogLines(),
+                ElementsAre(HasSubstr(" ] Error No: 94, Error Description: it broke, in procedure "
+                                      "SaveNewPoste of Module ModSI")));
 
-TEST_F(ProcedureTest, LeaveSkipsEveryLaterStep) {
-    Procedure proc("in procedure Do_Log of Feuille Form1", AfterReport::kLeave);
-    proc.Run([&] { Fail(5); });
-    EXPECT_FALSE(proc.Run([&] { steps_.push_back(2); }));
-    EXPECT_TRUE(steps_.empty());
-    EXPECT_TRUE(proc.Left());
+    Procedure leave("in procedure Do_Log of Feuille Form1", AfterReport::kLeave);
+    leave.Run([&] { Fail(5); });
+    EXPECT_FALSE(leave.Run([&] { steps_.push_back(4); }));
+    EXPECT_TRUE(leave.Left());
+    EXPECT_THAT(steps_, ElementsAre(1, 3));
 }
 
 TEST_F(ProcedureTest, LeaveIfDateFormatSwitchedLeavesOnlyAfterASwitch) {
@@ -62,16 +47,15 @@ TEST_F(ProcedureTest, LeaveIfDateFormatSwitchedLeavesOnlyAfterASwitch) {
 }
 
 TEST_F(ProcedureTest, EndRuleEndsTheProgramAfterTheReport) {
-    ScopedProgramEndTrap trap;
     bool cleared = false;
     Procedure proc("in procedure DBConnect of Module ModALERT", [&](const RuntimeError&) {
         cleared = true;
         return AfterReport::kEnd;
     });
     // A number without a log policy, so the end comes from the rule itself.
-    EXPECT_THROW(proc.Run([&] { Fail(53); }), ProgramEnded);
+    EXPECT_EQ(testing::ExitStatusOf([&] { proc.Run([&] { Fail(53); }); }), kExitFailure);
     EXPECT_TRUE(cleared);
-    EXPECT_NE(Log().find("in procedure DBConnect of Module ModALERT"), std::string::npos);
+    EXPECT_THAT(pump_.Log(), HasSubstr("in procedure DBConnect of Module ModALERT"));
 }
 
 TEST_F(ProcedureTest, StandardExceptionsBecomeRunTimeErrorsAndCustomReportersSeeThem) {
@@ -83,8 +67,8 @@ TEST_F(ProcedureTest, StandardExceptionsBecomeRunTimeErrorsAndCustomReportersSee
                               e.description());
         });
     proc.Run([] { throw std::out_of_range("index 7"); });
-    EXPECT_EQ(reports, (std::vector<std::string>{"[5] Error during Form_Load event: index 7"}));
-    EXPECT_TRUE(RunAbsorbed([] { throw std::bad_alloc(); }) == false);
+    EXPECT_THAT(reports, ElementsAre("[5] Error during Form_Load event: index 7"));
+    EXPECT_FALSE(RunAbsorbed([] { throw std::bad_alloc(); }));
     EXPECT_TRUE(RunAbsorbed([] {}));
 }
 

@@ -92,7 +92,7 @@ TEST_P(PipelineTest, ACycleTakesEveryCompressedFileToItsEnd) {
     EXPECT_THAT(Files(incoming_.path()), ElementsAre("notes.txt"));
     EXPECT_TRUE(Files(incoming_ / "incoming").empty());
     EXPECT_THAT(Postes(), ElementsAre("O'Brien PC", "PC1"));
-    std::vector<std::string> errors = LogErrors();
+    std::vector<std::string> errors = pump_.LogLines();
     ASSERT_EQ(errors.size(), 2u);
     for (const std::string& error : errors) {
         EXPECT_THAT(error, HasSubstr("Error No: 53"));
@@ -111,10 +111,10 @@ TEST_P(PipelineTest, ACycleTakesEveryCompressedFileToItsEnd) {
 TEST_P(PipelineTest, UndeletableFilesAreMovedAsideOrLeftForTheNextCycle) {
     testing::FailingFileSystem fs;
     fs.fail_remove = true;
-    std::filesystem::create_directory(app_ / "FAILED");
+    std::filesystem::create_directory(pump_.app / "FAILED");
     Drop("PC1_1.SILog", kReport);
     RunCycle();
-    EXPECT_THAT(Files(app_ / "FAILED"), ElementsAre("PC1_1.SILog"));
+    EXPECT_THAT(Files(pump_.app / "FAILED"), ElementsAre("PC1_1.SILog"));
     EXPECT_THAT(Postes(), ElementsAre("PC1"));
 
     fs.fail_rename = true;
@@ -140,12 +140,43 @@ TEST_P(PipelineTest, AWorkstationIsCreatedOnceAndItsDatesStamped) {
                 ElementsAre("NEW|2026-12-04|2026-12-04|0||2026-12-04",
                             "NUL|NULL|2026-12-04|NULL|NULL|NULL",
                             "OLD|2026-12-04|2026-12-04|NULL|NULL|NULL"));
-    EXPECT_TRUE(LogErrors().empty());
+    EXPECT_TRUE(pump_.LogLines().empty());
     EXPECT_TRUE(form_.Timer1.Enabled());
     EXPECT_EQ(form_.Label1, "1 fichier(s) d\u00E9compress\u00E9(s) en attente...");
     for (const ListBox* list : {&form_.lstInFile, &form_.lstLogProd, &form_.lstDBProd}) {
         EXPECT_EQ(list->ListCount(), 0);
     }
+}
+
+// A second report of the same workstation in one pass is reconciled with
+// what the first one stored, not linked a second time.
+TEST_P(PipelineTest, ASecondReportOfAWorkstationInOnePassIsReconciled) {
+    Waiting("PC1_1.SILog", "x!d!Alpha!1!A Corp\r\nx!d!Beta!1!B Corp\r\n");
+    Waiting("PC1_2.SILog", "x!d!Alpha!1!A Corp\r\nx!d!Gamma!1!C Corp\r\n");
+    Do_Log(form_);
+    EXPECT_THAT(db_->Rows("SELECT s.SOFTPRODUCT_PRODUCT FROM PosteSoftware l JOIN SoftProduct s "
+                          "ON s.SOFTPRODUCT_ID = l.PosteSoft_ProductID ORDER BY 1"),
+                ElementsAre("Alpha", "Gamma"));
+    // Both reports belong to the workstation's first inventory: no alert.
+    EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM Changement"), ElementsAre("0"));
+}
+
+// A stop that arrives during a pass ends the program once the report in
+// hand is done with, before the next one.
+TEST_P(PipelineTest, AStopWaitsForTheReportInHand) {
+    struct StoppingHost : Form1Host {
+        void Repaint() override {}
+        void Unload() override {}
+        bool UnloadPending() const override { return true; }
+    } host;
+    form_.SetHost(&host);
+    Waiting("PC1_1.SILog", kReport);
+    Waiting("PC2_1.SILog", kReport);
+    EXPECT_THROW(Do_Log(form_), ProgramEnded);
+    form_.SetHost(nullptr);
+    EXPECT_THAT(Postes(), ElementsAre("PC1"));
+    EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM PosteSoftware"), ElementsAre("1"));
+    EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
 }
 
 // Reports without a workstation name are disposed of and end the pass; one
@@ -166,7 +197,7 @@ TEST_P(PipelineTest, ReportsThatEndThePass) {
         form_.Timer1.Disable();
         Do_Log(form_);
         EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("Z_later.SILog")) << c.file;
-        EXPECT_EQ(LogErrors().size(), c.logged ? 1u : 0u) << c.file;
+        EXPECT_EQ(pump_.LogLines().size(), c.logged ? 1u : 0u) << c.file;
         EXPECT_EQ(form_.Timer1.Enabled(), c.timer1_after) << c.file;
         std::filesystem::remove(incoming_ / "incoming/Z_later.SILog");
         std::filesystem::remove(TodaysLogPath());
@@ -257,6 +288,44 @@ TEST_P(PipelineTest, TwoRoundsOfAgentsEndAsTheyReported) {
                   "JOIN ODBC_Drv d ON d.ODBC_ID = s.DSN_ODBC_ID "
                   "JOIN Postes p ON p.PosteID = s.DSN_POSTEID"),
               sources);
+}
+
+// Awkward product and ODBC lines: each is catalogued or left out as its
+// fields say, and what is stored reads back exactly as reported.
+TEST_P(PipelineTest, AwkwardLinesAreStoredExactlyOrLeftOut) {
+    std::string long_name;  // that no compression makes short
+    for (unsigned i = 1; long_name.size() < 10000; i = i * 1103515245u + 12345u) {
+        long_name += static_cast<char>('a' + (i >> 16) % 26);
+    }
+    std::string many_sources;
+    for (int i = 0; i < 200; ++i) many_sources += "(ds" + std::to_string(i) + ";db;srv)\xAC";
+    many_sources.pop_back();
+    const std::string accented = "L'\xE9t\xE9 d'\xC8ve \xBD";
+    const std::string lines[] = {
+        "x!!!!",                                            // empty fields
+        "x!d!" + long_name + "!1!Acme Inc.",                // a 10,000-character name
+        "x!d!Vendorless!1!Copyright 2005",                  // the vendor normalises to nothing
+        "x!d!Dup Tool!1!Dup Corp", "x!d!Dup Tool!2!Dup Corp",  // twice in one report
+        "x!" + accented + "!Caf\xE9 d'Or!2, 0!(c) 1999 O'Neil Soci\xE9t\xE9",
+        "\xAC" "d\xAC" "DrvNone\xAC" "1\xAC" "Maker",           // no data source
+        "\xAC" "d\xAC" "Drv200\xAC" "1\xAC" "Maker\xAC" + many_sources,
+        "\xAC" "d\xAC" "DrvEnd\xAC" "1\xAC" "Maker\xAC" "(a;b;c)\xAC",  // "¬" at the end
+    };
+    std::string report;
+    for (const std::string& line : lines) report += line + "\r\n";
+    Drop("PC1_1.SILog", report);
+    RunCycle();
+
+    EXPECT_TRUE(LogErrors().empty()) << LogErrors().front();
+    EXPECT_EQ(Set("SELECT SOFTPRODUCT_PRODUCT, SOFTPRODUCT_COPYRIGHT, SOFTPRODUCT_DESCRIPTION "
+                  "FROM SoftProduct"),
+              (std::set<std::string>{
+                  long_name + "|Acme|d", "Dup Tool|Dup|d",
+                  Cp1252ToUtf8("Cafe d Or|ONeil Soci\xE9t\xE9|" + accented),
+                  "DrvNone|Maker|d", "Drv200|Maker|d", "DrvEnd|Maker|d"}));
+    EXPECT_EQ(db_->Rows("SELECT COUNT(*) FROM PosteSoftware"), std::vector<std::string>{"6"});
+    EXPECT_EQ(Set("SELECT ODBC_Desc FROM ODBC_Drv"), (std::set<std::string>{"Drv200", "DrvEnd"}));
+    EXPECT_EQ(db_->Rows("SELECT COUNT(*) FROM ODBC_DSN"), std::vector<std::string>{"202"});
 }
 
 KOLBI_ON_BOTH_DATABASES(PipelineTest);

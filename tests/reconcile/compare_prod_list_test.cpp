@@ -60,7 +60,7 @@ TEST_P(CompareProdListTest, LinksAndUnlinksTheDifferencesWithOneAlertEach) {
     EXPECT_EQ(Links(), (Items{"12|3", "12|5", "12|8", "13|4"}));
     EXPECT_EQ(Alerts(),
               (Items{"Z\xFCrich's PC||2|2||967|Tool|0", "Z\xFCrich's PC||2|3||968|Caf\xE9|0"}));
-    EXPECT_TRUE(LogErrors().empty());
+    EXPECT_TRUE(pump_.LogLines().empty());
 }
 
 TEST_P(CompareProdListTest, NoAlertOnAFirstInventoryOrForAnIgnoredProduct) {
@@ -80,7 +80,7 @@ TEST_P(CompareProdListTest, AFailedAlertIsReportedByCompareProdList) {
     db_->Run("DROP TABLE Changement");
     Compare({"3", "5", "8"}, {"3", "8"});
     EXPECT_EQ(Links(), (Items{"12|3", "12|4", "12|4", "12|5", "12|8", "13|4"}));
-    const Items errors = LogErrors();
+    const Items errors = pump_.LogLines();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("INSERT INTO Changement (Changement_Poste,Changement_User,"
                              "Changement_Date,Changement_Type,Changement_Critique,Changement_Data,"

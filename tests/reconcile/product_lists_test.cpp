@@ -49,7 +49,7 @@ TEST_P(ChargeDbTest, LoadsDistinctIdentifiersInNumericOrderAndSkipsNull) {
     ListBox lstDBProd = ListOf({"stale"});
     ChargeDB_ProductPoste(lstDBProd, 1);
     EXPECT_EQ(lstDBProd.Items(), (Items{"9", "10", "100"}));
-    const Items errors = LogErrors();
+    const Items errors = pump_.LogLines();
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("No: 94"), std::string::npos) << errors[0];
     EXPECT_NE(errors[0].find("ChargeDB_ProductPoste of Module ModSI"), std::string::npos);

@@ -130,7 +130,7 @@ bool HangUpEnds(bool hangup_ignored) {
     std::string notify = "NOTIFY_SOCKET=" + socket_path;
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (hangup_ignored) ::signal(SIGHUP, SIG_IGN);  // nohup's way
+        ::signal(SIGHUP, hangup_ignored ? SIG_IGN : SIG_DFL);  // nohup's way, or none
         const int null = ::open("/dev/null", O_RDWR);
         for (int fd : {0, 1, 2}) ::dup2(null, fd);
         char* env[] = {notify.data(), nullptr};

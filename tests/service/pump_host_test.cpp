@@ -10,26 +10,19 @@
 #include <filesystem>
 #include <functional>
 
-#include "common/clock.h"
-#include "common/file_helpers.h"
 #include "common/pending_events.h"
-#include "common/program_end.h"
-#include "common/pump_settings.h"
-#include "common/status_text.h"
 #include "config/ini_file.h"
-#include "log/write_log.h"
 #include "service/fake_service_platform.h"
-#include "support/temp_folder.h"
+#include "support/pump_fixture.h"
 
 namespace kolbi {
 namespace {
 
 using std::chrono::seconds;
-using ::testing::Contains;
+using ::testing::AllOf;
 using ::testing::ElementsAre;
-using testing::FakeServicePlatform;
+using testing::ExitStatusOf;
 using ::testing::HasSubstr;
-using testing::TempFolder;
 
 // Stands in for the queue, the report pass and the database.
 class RecordingProcessing : public Form1Processing {
@@ -48,10 +41,7 @@ public:
     }
     void CloseIdleConnection() override { ++idle_closes; }
 
-    int do_logs = 0;
-    int cycles = 0;
-    int idle_closes = 0;
-    int deepest = 0;
+    int do_logs = 0, cycles = 0, idle_closes = 0, deepest = 0;
     std::function<void(Form1&)> on_do_log;
     std::function<void(Form1&, Procedure&)> on_cycle;
 
@@ -63,75 +53,43 @@ private:
 class PumpHostTest : public ::testing::Test {
 protected:
     PumpHostTest() {
-        Settings() = PumpSettings{};
-        SetStatusText("");
-        ResetDateFormatSwitchedForTesting();
-        SetAppFolderForTesting(app.path(), "kolbipump");
-        std::filesystem::create_directories(app / "in/incoming");
+        std::filesystem::create_directories(pump_.app / "in/incoming");
         WriteIni("1");
         host = std::make_unique<PumpHost>(platform, priority, PumpHost::Options{false});
         host->form().SetProcessing(&processing);
     }
-
     void WriteIni(const std::string& refresh) {
-        app.Write("KolbiPumps.ini",
-                  "[DataBase]\r\nSqlDateFormat=DD-MM-YYYY\r\n[SoftInventory]\r\n"
-                  "Refresh=" +
-                      refresh + "\r\nincomingFilesPath=" + app / "in" + "\r\nLogError=yes\r\n");
+        pump_.WriteIni("SqlDateFormat=DD-MM-YYYY\r\n",
+                       "Refresh=" + refresh + "\r\nincomingFilesPath=" + pump_.app / "in" +
+                           "\r\nLogError=yes\r\n");
     }
-
-    // Starts the program with a command line; the exit status if it ended there.
+    // Each returns the exit status when the program ended there.
     std::optional<int> Load(const std::string& command_line) {
-        try {
-            host->Load(command_line);
-        } catch (const ProgramEnded& ended) {
-            return ended.exit_status;
-        }
-        return std::nullopt;
+        return ExitStatusOf([&] { host->Load(command_line); });
     }
-
-    // Moves the clock on and runs whatever came due; the exit status if the
-    // program ended.
-    std::optional<int> Advance(seconds by) {
-        clock.Advance(by);
-        try {
-            host->loop().RunDue();
-        } catch (const ProgramEnded& ended) {
-            return ended.exit_status;
-        }
-        return std::nullopt;
+    std::optional<int> Advance(seconds by) {  // moves the clock on and runs what came due
+        pump_.clock.Advance(by);
+        return ExitStatusOf([&] { host->loop().RunDue(); });
     }
-
     std::optional<int> DoEvents() {
-        try {
-            host->loop().DoEvents();
-        } catch (const ProgramEnded& ended) {
-            return ended.exit_status;
-        }
-        return std::nullopt;
+        return ExitStatusOf([&] { host->loop().DoEvents(); });
     }
-
-    std::string Log() { return app.Read("kolbipump-04-12-2026.log"); }
     Form1& form() { return host->form(); }
 
-    FakeClock clock;
-    ScopedClock scoped_clock{clock};
-    TempFolder app;
-    FakeServicePlatform platform;
+    testing::PumpEnvironment pump_;
+    testing::FakeServicePlatform platform;
     std::vector<int> nice_values;
     ProcessPriority priority{[this](int nice) {
         nice_values.push_back(nice);
         return nice >= 19;  // only lowering is allowed, as for an ordinary user
     }};
     RecordingProcessing processing;
-    ScopedProgramEndTrap trap;
     std::unique_ptr<PumpHost> host;
 };
 
 TEST_F(PumpHostTest, ServiceModeHandsOverToTheManagerAndStartsProcessingAfter30Seconds) {
     platform.under_manager = true;
     ASSERT_EQ(Load(""), std::nullopt);
-
     using Setting = std::pair<int, ServiceControl::Value>;
     const std::string product = "Kolbi Software Inventory Pump";
     EXPECT_THAT(
@@ -139,16 +97,13 @@ TEST_F(PumpHostTest, ServiceModeHandsOverToTheManagerAndStartsProcessingAfter30S
         ElementsAre(Setting{6, false}, Setting{2, std::int32_t{6}}, Setting{8, false},
                     Setting{5, product}, Setting{9, product}, Setting{10, std::int32_t{2}}));
     EXPECT_FALSE(form().Visible);
-    EXPECT_FALSE(form().StopRequested);
     EXPECT_FALSE(form().Timer1.Enabled());
     EXPECT_TRUE(form().TimerStart.Enabled());
     EXPECT_THAT(nice_values, ElementsAre(19));  // the idle class
-    EXPECT_THAT(platform.notifications, ElementsAre("READY=1"));
 
     ASSERT_EQ(DoEvents(), std::nullopt);  // the manager's Start
     EXPECT_THAT(platform.notifications, ElementsAre("READY=1", "STATUS=Running"));
     EXPECT_TRUE(form().timerService.Enabled());
-
     ASSERT_EQ(Advance(seconds(29)), std::nullopt);
     EXPECT_EQ(processing.do_logs, 0);
     ASSERT_EQ(Advance(seconds(1)), std::nullopt);  // TimerStart: configuration, first pass
@@ -166,16 +121,11 @@ TEST_F(PumpHostTest, VisibleModeStartsAtOnceButProcessesOnlyAfterStart) {
     ASSERT_EQ(Load("  -S  "), std::nullopt);
     EXPECT_TRUE(form().Visible);
     EXPECT_EQ(processing.do_logs, 1);  // the start of processing ran inside Form_Load
-    EXPECT_EQ(Settings().incomingFilesPath, app / "in");
-    EXPECT_FALSE(form().TimerStart.Enabled());
     EXPECT_FALSE(form().Timer1.Enabled());
-    EXPECT_TRUE(form().timerService.Enabled());
     EXPECT_EQ(form().timerService.Interval(), std::chrono::milliseconds(60000));
-    EXPECT_FALSE(form().StopRequested);
-
+    EXPECT_TRUE(form().timerService.Enabled());
     ASSERT_EQ(Advance(seconds(300)), std::nullopt);
     EXPECT_EQ(processing.cycles, 0);  // nothing periodic before START
-
     host->loop().PressStart();
     ASSERT_EQ(Advance(seconds(0)), std::nullopt);
     EXPECT_EQ(processing.do_logs, 2);
@@ -188,19 +138,18 @@ TEST_F(PumpHostTest, DetachedModeRunsAtNormalPriorityWithoutTheManager) {
     ASSERT_EQ(Load("-n"), std::nullopt);
     EXPECT_FALSE(form().Visible);
     EXPECT_THAT(nice_values, ElementsAre(0));  // refused here, and that is fine
-    EXPECT_TRUE(platform.notifications.empty());
     EXPECT_EQ(DoEvents(), std::nullopt);
-    EXPECT_TRUE(form().timerService.Enabled());
+    EXPECT_TRUE(platform.notifications.empty());
     ASSERT_EQ(Advance(seconds(30)), std::nullopt);
     EXPECT_EQ(processing.do_logs, 1);
 }
 
-TEST_F(PumpHostTest, RefreshDecidesWhichTicksProcess) {
+TEST_F(PumpHostTest, RefreshDecidesWhichTicksProcessAndItsCountOverflowsIdle) {
     // I: an idle tick, P: a processing tick.
     const std::pair<const char*, const char*> cases[] = {
-        {"3", "IIPIIP"}, {"", "PPP"},       {"0", "PPP"},    {"1", "PPP"},
-        {"-4", "PPP"},   {"2.5", "IIPIIP"}, {" 2 ", "IPIP"}, {"10abc", "IIIIIIIIIP"},
-        {"abc", "PPP"},
+        {"3", "IIPIIP"},         {"", "PPP"},       {"0", "PPP"},
+        {"-4", "PPP"},           {"2.5", "IIPIIP"}, {" 2 ", "IPIP"},
+        {"10abc", "IIIIIIIIIP"}, {"abc", "PPP"},
     };
     for (const auto& [refresh, pattern] : cases) {
         WriteIni(refresh);
@@ -208,29 +157,23 @@ TEST_F(PumpHostTest, RefreshDecidesWhichTicksProcess) {
         host->TimerStart_Timer();
         std::string seen;
         for (size_t i = 0; i < std::string(pattern).size(); ++i) {
-            int cycles = processing.cycles;
-            int closes = processing.idle_closes;
+            int cycles = processing.cycles, closes = processing.idle_closes;
             ASSERT_EQ(Advance(seconds(30)), std::nullopt);
             seen += processing.cycles > cycles ? 'P' : processing.idle_closes > closes ? 'I' : '-';
         }
         EXPECT_EQ(seen, pattern) << "Refresh=" << refresh;
     }
-}
-
-TEST_F(PumpHostTest, RefreshTicksOverflowIsLoggedAndTheTickStaysIdle) {
     WriteIni("99999");
     host->TimerStart_Timer();
     form().RefreshTicks = 32767;
+    const int cycles = processing.cycles;
     host->Timer1_Timer();
     host->Timer1_Timer();
     EXPECT_EQ(form().RefreshTicks, 32767);
-    EXPECT_EQ(processing.cycles, 0);
-    EXPECT_EQ(processing.idle_closes, 2);
-    std::string log = Log();
-    size_t first = log.find("Error No: 6, Error Description: Overflow");
-    ASSERT_NE(first, std::string::npos) << log;
-    EXPECT_NE(log.find("Error No: 6", first + 1), std::string::npos);  // once per tick
-    EXPECT_THAT(log, HasSubstr(", in procedure Timer1_Timer of Feuille Form1\r\n"));
+    EXPECT_EQ(processing.cycles, cycles);
+    EXPECT_THAT(pump_.LogLines(),
+                ElementsAre(HasSubstr("Error No: 6, Error Description: Overflow"),
+                            HasSubstr(", in procedure Timer1_Timer of Feuille Form1")));
 }
 
 TEST_F(PumpHostTest, AFailureInTheCycleGoesOnUnlessTheDateFormatWasSwitched) {
@@ -245,19 +188,17 @@ TEST_F(PumpHostTest, AFailureInTheCycleGoesOnUnlessTheDateFormatWasSwitched) {
     };
     host->TimerStart_Timer();
     host->Timer1_Timer();
-
     EXPECT_THAT(steps, ElementsAre("after the file error"));
-    EXPECT_TRUE(DateFormatSwitched());
-    // The switch enabled Timer1 and emptied the status line; the handler
-    // enabled the watchdog.
+    // The switch enabled Timer1 again, the handler the watchdog.
     EXPECT_TRUE(form().Timer1.Enabled());
     EXPECT_TRUE(form().timerService.Enabled());
-    EXPECT_EQ(INIRead("DataBase", "SqlDateFormat", app / "KolbiPumps.ini"), "MM-DD-YY");
-    EXPECT_THAT(Log(), HasSubstr("Error No: 53, Error Description: File not found, in procedure "
-                                 "Timer1_Timer of Feuille Form1\r\n"));
-    EXPECT_THAT(Log(), HasSubstr("Setting      --> [ 04-12-2026, 9:5:3 ] SQL Date Format was not "
-                                 "set or invalid, LOTUPump set SQL Date Format to MM-DD-YY.\r\n"));
-
+    EXPECT_EQ(INIRead("DataBase", "SqlDateFormat", pump_.app / "KolbiPumps.ini"), "MM-DD-YY");
+    // The log was named with the date format of its first line.
+    EXPECT_THAT(pump_.app.Read("kolbipump-04-12-2026.log"),
+                AllOf(HasSubstr("Error No: 53, Error Description: File not found, in procedure "
+                                "Timer1_Timer of Feuille Form1\r\n"),
+                      HasSubstr("Setting      --> [ 04-12-2026, 9:5:3 ] SQL Date Format was not "
+                                "set or invalid, LOTUPump set SQL Date Format to MM-DD-YY.\r\n")));
     // A later cycle that fails before anything enabled Timer1 again still
     // leaves periodic processing running.
     processing.on_cycle = [&](Form1& form, Procedure& proc) {
@@ -276,24 +217,20 @@ TEST_F(PumpHostTest, PauseAndContinueSwitchOnlyTheWatchdog) {
     ASSERT_EQ(DoEvents(), std::nullopt);
     EXPECT_FALSE(form().timerService.Enabled());
     EXPECT_TRUE(form().Timer1.Enabled());
-    EXPECT_THAT(
-        platform.log_entries,
-        Contains(std::pair<int, std::string>{
-            LOG_INFO, "event 110: Successfully paused service, Kolbi Software Inventory Pump"}));
-
     // Processing goes on while paused, but a stop request is not seen.
     form().StopRequested = true;
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    ASSERT_EQ(Advance(seconds(150)), std::nullopt);
     EXPECT_EQ(processing.cycles, 1);
-    ASSERT_EQ(Advance(seconds(120)), std::nullopt);
-
     ::raise(SIGUSR2);  // Continue
     ASSERT_EQ(DoEvents(), std::nullopt);
+    using Entry = std::pair<int, std::string>;
     EXPECT_THAT(
         platform.log_entries,
-        Contains(std::pair<int, std::string>{
-            LOG_INFO, "event 110: Successfully continued service, Kolbi Software Inventory Pump"}));
-    EXPECT_TRUE(form().timerService.Enabled());
+        ElementsAre(
+            Entry{LOG_INFO,
+                  "event 110: Successfully paused service, Kolbi Software Inventory Pump"},
+            Entry{LOG_INFO,
+                  "event 110: Successfully continued service, Kolbi Software Inventory Pump"}));
     EXPECT_FALSE(form().StopRequested);  // Continue clears it
     form().StopRequested = true;
     // The watchdog counts a full minute from Continue, then ends the program.
@@ -302,41 +239,47 @@ TEST_F(PumpHostTest, PauseAndContinueSwitchOnlyTheWatchdog) {
     EXPECT_FALSE(form().timerService.Enabled());
 }
 
-TEST_F(PumpHostTest, StopBetweenHandlersEndsAtOnce) {
-    ASSERT_EQ(Load(""), std::nullopt);
-    ::raise(SIGTERM);
-    EXPECT_EQ(DoEvents(), kExitNormal);
-    EXPECT_TRUE(form().StopRequested);
-    EXPECT_FALSE(form().timerService.Enabled());
-}
-
-TEST_F(PumpHostTest, StopInsideACycleWaitsForTheReportToFinish) {
-    std::vector<std::string> reports;
-    processing.on_cycle = [&](Form1& form, Procedure&) {
-        ::raise(SIGTERM);
-        LetPendingEventsRun();  // the Stop is handled here...
-        reports.push_back("report 1 written");
-        form.EndIfUnloadPending();  // ...and ends the program here, between reports
-        reports.push_back("report 2 written");
+// How a stop arrives decides where the program ends: between handlers at once;
+// inside a cycle at its next safe point, between reports; inside a handler
+// without one, when it returns; a stop request alone, at the watchdog's tick.
+TEST_F(PumpHostTest, AStopEndsTheProgramAtTheFirstSafePlace) {
+    enum How { kBetweenHandlers, kAtSafePoint, kWithoutSafePoint, kWatchdog };
+    const std::pair<How, std::vector<std::string>> cases[] = {
+        {kBetweenHandlers, {}},
+        {kAtSafePoint, {"report 1 written"}},
+        {kWithoutSafePoint, {"report 1 written", "report 2 written"}},
+        {kWatchdog, {"report 1 written", "report 2 written"}},
     };
-    ASSERT_EQ(Load("-n"), std::nullopt);
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
-    EXPECT_EQ(Advance(seconds(30)), kExitNormal);
-    EXPECT_THAT(reports, ElementsAre("report 1 written"));
-    EXPECT_TRUE(form().StopRequested);
-}
-
-TEST_F(PumpHostTest, StopInsideAHandlerWithoutSafePointEndsWhenItReturns) {
-    bool finished = false;
-    processing.on_cycle = [&](Form1&, Procedure&) {
-        host->NTServiceOCX().Post(ServiceEvent::kStop);
-        LetPendingEventsRun();
-        finished = true;
-    };
-    ASSERT_EQ(Load("-n"), std::nullopt);
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
-    EXPECT_EQ(Advance(seconds(30)), kExitNormal);
-    EXPECT_TRUE(finished);
+    host.reset();
+    for (const auto& [how, written] : cases) {
+        PumpHost pump_host(platform, priority, PumpHost::Options{false});
+        RecordingProcessing recording;
+        pump_host.form().SetProcessing(&recording);
+        std::vector<std::string> reports;
+        recording.on_cycle = [&, how = how](Form1& form, Procedure&) {
+            if (how == kAtSafePoint) ::raise(SIGTERM);
+            if (how == kWithoutSafePoint) pump_host.NTServiceOCX().Post(ServiceEvent::kStop);
+            if (how == kWatchdog) form.StopRequested = true;
+            LetPendingEventsRun();  // a stop is handled here...
+            reports.push_back("report 1 written");
+            if (how == kAtSafePoint) form.EndIfUnloadPending();  // ...and may end the program here
+            reports.push_back("report 2 written");
+        };
+        ASSERT_EQ(ExitStatusOf([&] { pump_host.Load("-n"); }), std::nullopt);
+        if (how == kBetweenHandlers) ::raise(SIGTERM);
+        std::optional<int> status;
+        for (int tick = 0; tick < 4 && !status; ++tick) {
+            status = ExitStatusOf([&] {
+                pump_host.loop().DoEvents();
+                pump_.clock.Advance(seconds(30));
+                pump_host.loop().RunDue();
+            });
+        }
+        EXPECT_EQ(status, kExitNormal) << how;
+        EXPECT_EQ(reports, written) << how;
+        EXPECT_TRUE(pump_host.form().StopRequested) << how;
+        EXPECT_FALSE(pump_host.form().timerService.Enabled()) << how;
+    }
 }
 
 TEST_F(PumpHostTest, TicksAndStartThatComeDuringAHandlerRunAfterIt) {
@@ -345,7 +288,7 @@ TEST_F(PumpHostTest, TicksAndStartThatComeDuringAHandlerRunAfterIt) {
     processing.on_cycle = [&](Form1&, Procedure&) {
         order.push_back("cycle");
         if (order.size() > 2) return;
-        clock.Advance(seconds(120));  // every timer comes due meanwhile
+        pump_.clock.Advance(seconds(120));  // every timer comes due meanwhile
         host->loop().PressStart();
         LetPendingEventsRun();
         LetPendingEventsRun();
@@ -358,35 +301,25 @@ TEST_F(PumpHostTest, TicksAndStartThatComeDuringAHandlerRunAfterIt) {
     EXPECT_EQ(processing.deepest, 1);
 }
 
-TEST_F(PumpHostTest, WatchdogEndsTheProgramOnAStopRequest) {
-    ASSERT_EQ(Load("-n"), std::nullopt);
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);  // the start of processing clears the flag
-    form().StopRequested = true;
-    EXPECT_EQ(Advance(seconds(30)), kExitNormal);
-    EXPECT_FALSE(form().timerService.Enabled());
-}
-
-TEST_F(PumpHostTest, AFailureInFormLoadGoesToTheEventLogAndEndsFormLoad) {
+// A failure in Form_Load goes to the event log and ends Form_Load; one no
+// procedure handled ends the program and says what it was.
+TEST_F(PumpHostTest, UnhandledFailuresGoToTheEventLog) {
     processing.on_do_log = [](Form1&) {
         throw RuntimeError(errnum::kFileNotFound, "File not found");
     };
     ASSERT_EQ(Load("-s"), std::nullopt);
-    EXPECT_THAT(platform.log_entries,
-                ElementsAre(std::pair<int, std::string>{
-                    LOG_ERR, "event 109: [53] Error during Form_Load event: File not found"}));
-    // The last step, disabling Timer1, did not run.
-    EXPECT_TRUE(form().Timer1.Enabled());
-}
-
-TEST_F(PumpHostTest, AFailureNoProcedureHandledEndsTheProgramAndSaysWhatItWas) {
-    ASSERT_EQ(Load("-n"), std::nullopt);
+    EXPECT_TRUE(form().Timer1.Enabled());  // the last step, disabling Timer1, did not run
     processing.on_do_log = [](Form1&) {
         throw RuntimeError(errnum::kOutOfMemory, "Out of memory");
     };
+    form().TimerStart.Enable();
     EXPECT_EQ(Advance(seconds(30)), kExitFailure);
-    EXPECT_THAT(platform.log_entries,
-                ElementsAre(std::pair<int, std::string>{
-                    LOG_ERR, "event 109: Run-time error 7 in TimerStart_Timer: Out of memory"}));
+    using Entry = std::pair<int, std::string>;
+    EXPECT_THAT(
+        platform.log_entries,
+        ElementsAre(
+            Entry{LOG_ERR, "event 109: [53] Error during Form_Load event: File not found"},
+            Entry{LOG_ERR, "event 109: Run-time error 7 in TimerStart_Timer: Out of memory"}));
 }
 
 }  // namespace

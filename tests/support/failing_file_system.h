@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cerrno>
+#include <map>
 #include <set>
 #include <string>
 
@@ -17,14 +19,37 @@ public:
     bool fail_rename = false;
     bool fail_write = false;
     bool fail_append = false;
+    // Renames fail as between two file systems (EXDEV), as when the FAILED
+    // folder is mounted apart from the incoming one.
+    bool cross_device = false;
+    // CopyFile writes half the file, then fails (a full disk).
+    bool copy_breaks_off = false;
+    // Paths whose removal fails, each with how many more times (-1: always).
+    std::map<std::string, int> undeletable;
     // Paths whose reads fail.
     std::set<std::string> unreadable;
 
     bool Remove(const std::string& path) override {
-        return !fail_remove && FileSystemWrapper::Remove(path);
+        if (fail_remove) return false;
+        auto found = undeletable.find(path);
+        if (found != undeletable.end() && found->second != 0) {
+            if (found->second > 0) --found->second;
+            return false;
+        }
+        return FileSystemWrapper::Remove(path);
     }
     bool Rename(const std::string& from, const std::string& to) override {
-        return !fail_rename && FileSystemWrapper::Rename(from, to);
+        if (fail_rename || cross_device) {
+            errno = cross_device ? EXDEV : EACCES;
+            return false;
+        }
+        return FileSystemWrapper::Rename(from, to);
+    }
+    bool CopyFile(const std::string& from, const std::string& to) override {
+        if (!copy_breaks_off) return FileSystemWrapper::CopyFile(from, to);
+        std::string bytes = ReadFile(from).value_or("");
+        (void)FileSystemWrapper::WriteFile(to, bytes.substr(0, bytes.size() / 2));
+        return false;
     }
     bool WriteFile(const std::string& path, std::string_view bytes) override {
         return !fail_write && FileSystemWrapper::WriteFile(path, bytes);

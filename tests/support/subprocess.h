@@ -1,88 +1,115 @@
 #pragma once
 
 #include <fcntl.h>
-#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "support/temp_folder.h"
 
 extern char** environ;
 
 namespace kolbi::testing {
 
 struct ProcessResult {
-    int exit_status = -1;  // -1 when it did not exit normally
+    int exit_status = -1;  // -1 when it did not exit normally (a signal ended it)
     std::string out;
     std::string err;
 };
 
-// Runs a program with arguments and extra environment entries ("NAME=value"),
-// standard input from /dev/null, and collects its exit status and output.
-// A program that leaves a daemon behind (which keeps the output open) is run
-// with capture_output false: its output goes to /dev/null.
-inline ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                                const std::vector<std::string>& extra_env = {},
-                                bool capture_output = true) {
-    ProcessResult result;
-    int out_pipe[2], err_pipe[2];
-    if (::pipe2(out_pipe, O_CLOEXEC) != 0 || ::pipe2(err_pipe, O_CLOEXEC) != 0) return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (capture_output) {
-        posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
-    posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
-
-    std::vector<std::string> words{program};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env_strings = extra_env;
-    std::vector<char*> env;
-    for (std::string& entry : env_strings) env.push_back(entry.data());
-    for (char** e = environ; *e; ++e) env.push_back(*e);
-    env.push_back(nullptr);
-
-    pid_t pid = 0;
-    int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), env.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out_pipe[1]);
-    ::close(err_pipe[1]);
-    if (spawned == 0) {
-        // Both pipes at once, so a child that fills one is never stuck.
-        pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-        std::string* into[2] = {&result.out, &result.err};
-        int open = 2;
-        while (open > 0 && ::poll(fds, 2, -1) > 0) {
-            for (int i = 0; i < 2; ++i) {
-                if (fds[i].fd < 0 || !fds[i].revents) continue;
-                char buffer[4096];
-                ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-                if (n > 0) {
-                    into[i]->append(buffer, static_cast<size_t>(n));
-                } else {
-                    fds[i].fd = -1;
-                    --open;
-                }
+// A program run as a child process, with standard input from a file and
+// standard output and error into files of its own: a child that leaves a
+// daemon behind (tmux) or fills its output can never hold the test up. It
+// starts with every signal at its default, whatever the test inherited (a
+// run in the background has SIGINT ignored).
+// The environment is the test's, with entries set ("NAME=value") or removed
+// ("NAME"). A child still running when the object goes is killed.
+class Subprocess {
+public:
+    Subprocess(const std::string& program, std::vector<std::string> args,
+               const std::vector<std::string>& env_changes = {},
+               const std::string& stdin_path = "/dev/null") {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, stdin_path.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, (capture_ / "out").c_str(),
+                                         O_WRONLY | O_CREAT, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (capture_ / "err").c_str(),
+                                         O_WRONLY | O_CREAT, 0600);
+        args.insert(args.begin(), program);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> env_strings;
+        for (char** e = environ; *e; ++e) {
+            std::string entry = *e;
+            std::string name = entry.substr(0, entry.find('='));
+            bool changed = false;
+            for (const std::string& change : env_changes) {
+                changed = changed || change.substr(0, change.find('=')) == name;
             }
+            if (!changed) env_strings.push_back(entry);
         }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        for (const std::string& change : env_changes) {
+            if (change.find('=') != std::string::npos) env_strings.push_back(change);
+        }
+        std::vector<char*> env;
+        for (std::string& entry : env_strings) env.push_back(entry.data());
+        env.push_back(nullptr);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigdefault(&attributes, &all);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        if (::posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), env.data())) {
+            pid_ = -1;
+        }
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
     }
-    ::close(out_pipe[0]);
-    ::close(err_pipe[0]);
-    return result;
+    ~Subprocess() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    Subprocess(const Subprocess&) = delete;
+    Subprocess& operator=(const Subprocess&) = delete;
+
+    pid_t pid() const { return pid_; }
+
+    // The result once the child has ended; nothing when timeout passed first.
+    std::optional<ProcessResult> Wait(std::chrono::milliseconds timeout = std::chrono::minutes(5)) {
+        ProcessResult result;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        int status = 0;
+        while (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (pid_ > 0 && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+        pid_ = -1;
+        result.out = capture_.Read("out");
+        result.err = capture_.Read("err");
+        return result;
+    }
+
+private:
+    TempFolder capture_;
+    pid_t pid_ = -1;
+};
+
+inline ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                                const std::vector<std::string>& env_changes = {},
+                                const std::string& stdin_path = "/dev/null") {
+    return Subprocess(program, args, env_changes, stdin_path).Wait().value_or(ProcessResult{});
 }
 
 }  // namespace kolbi::testing

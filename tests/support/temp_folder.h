@@ -1,5 +1,7 @@
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -7,13 +9,12 @@
 
 namespace kolbi::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything
-// in it when the object goes away.
+// A fresh folder under the system's temporary folder (or another parent),
+// removed with everything in it when the object goes away.
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kolbi-test-XXXXXX").string();
+    explicit TempFolder(const std::string& parent = std::filesystem::temp_directory_path()) {
+        std::string pattern = parent + "/kolbi-test-XXXXXX";
         path_ = ::mkdtemp(pattern.data()) ? pattern : std::string();
     }
     ~TempFolder() {
@@ -34,9 +35,7 @@ public:
         std::ifstream in(path() + name, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    bool Has(const std::string& name) const {
-        return std::filesystem::exists(path() + name);
-    }
+    bool Has(const std::string& name) const { return std::filesystem::exists(path() + name); }
 
 private:
     std::string path_;

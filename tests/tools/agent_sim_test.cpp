@@ -13,15 +13,14 @@
 #include "common/cp1252.h"
 #include "report/report_line.h"
 #include "reportgen/manifest.h"
+#include "support/subprocess.h"
 #include "support/temp_folder.h"
-#include "tools/run_tool.h"
 
 namespace kolbi {
 namespace {
 
-using testing::RunTool;
+using testing::ProcessResult;
 using testing::TempFolder;
-using testing::ToolRun;
 using Rows = std::vector<std::vector<std::string>>;
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -40,7 +39,9 @@ Rows ManifestRows(const std::string& text) {
     return rows;
 }
 
-ToolRun AgentSim(std::vector<std::string> args) { return RunTool(KOLBI_REPORTGEN_PATH, args); }
+ProcessResult AgentSim(std::vector<std::string> args) {
+    return testing::RunProcess(KOLBI_REPORTGEN_PATH, args);
+}
 
 ReportGeneratorOptions Options(int products, int churn, int round) {
     ReportGeneratorOptions options;
@@ -58,7 +59,7 @@ TEST(AgentSimTest, SameSeedSameRoundSameFiles) {
     for (const char* name : {"a", "b"}) {
         std::vector<std::string> run = args;
         run.insert(run.end(), {folder / (name + std::string(".tsv")), "--out", folder / name});
-        ASSERT_EQ(AgentSim(run).status, 0);
+        ASSERT_EQ(AgentSim(run).exit_status, 0);
     }
     EXPECT_TRUE(folder.Read("a.tsv") == folder.Read("b.tsv"));
     for (int n = 1; n <= 4; ++n) {
@@ -110,10 +111,10 @@ TEST(AgentSimTest, ChurnReplacesTheAskedShareRoundAfterRound) {
 TEST(AgentSimTest, EveryFileDecodesIntoWhatItsManifestSays) {
     TempFolder folder;
     constexpr int kStations = 40;
-    const ToolRun run =
+    const ProcessResult run =
         AgentSim({"--workstations", "40", "--products", "60", "--seed", "3", "--round", "2",
                   "--churn", "5", "--out", folder / "in", "--manifest", folder / "round.tsv"});
-    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.exit_status, 0) << run.err;
     std::map<std::string, std::vector<std::string>> rows_of;  // "kind workstation" -> values
     std::set<std::string> named;
     int reports = 0;
@@ -188,17 +189,17 @@ TEST(AgentSimTest, SaysWhatIsWrongAndExitsAsTheOtherTools) {
                                                {"--date", "20260230"},
                                                {"--workstations", "x"},
                                                {"--manifest"}}) {
-        const ToolRun run = AgentSim(args);
-        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+        const ProcessResult run = AgentSim(args);
+        EXPECT_EQ(run.exit_status, 2) << ::testing::PrintToString(args);
         EXPECT_EQ(run.err.rfind("kolbi-agent-sim: ", 0), 0u) << run.err;
     }
     TempFolder folder;
     folder.Write("file", "x");
-    const ToolRun blocked = AgentSim({"--workstations", "1", "--out", folder / "file/in"});
-    EXPECT_EQ(blocked.status, 1);
+    const ProcessResult blocked = AgentSim({"--workstations", "1", "--out", folder / "file/in"});
+    EXPECT_EQ(blocked.exit_status, 1);
     EXPECT_NE(blocked.err.find(folder / "file/in"), std::string::npos) << blocked.err;
-    const ToolRun help = AgentSim({"--help"});
-    EXPECT_EQ(help.status, 0);
+    const ProcessResult help = AgentSim({"--help"});
+    EXPECT_EQ(help.exit_status, 0);
     EXPECT_NE(help.out.find("--churn PERCENT"), std::string::npos);
 }
 
