@@ -269,7 +269,7 @@ TEST_P(PipelineTest, TwoRoundsOfAgentsEndAsTheyReported) {
             }
         }
         RunCycle();
-        EXPECT_TRUE(LogErrors().empty()) << LogErrors().front();
+        EXPECT_TRUE(pump_.LogLines().empty()) << pump_.LogLines().front();
         EXPECT_EQ(Set("SELECT p.Poste_Nom, s.SOFTPRODUCT_PRODUCT FROM PosteSoftware l "
                       "JOIN Postes p ON p.PosteID = l.PosteSoft_PosteID "
                       "JOIN SoftProduct s ON s.SOFTPRODUCT_ID = l.PosteSoft_ProductID"),
@@ -316,7 +316,7 @@ TEST_P(PipelineTest, AwkwardLinesAreStoredExactlyOrLeftOut) {
     Drop("PC1_1.SILog", report);
     RunCycle();
 
-    EXPECT_TRUE(LogErrors().empty()) << LogErrors().front();
+    EXPECT_TRUE(pump_.LogLines().empty()) << pump_.LogLines().front();
     EXPECT_EQ(Set("SELECT SOFTPRODUCT_PRODUCT, SOFTPRODUCT_COPYRIGHT, SOFTPRODUCT_DESCRIPTION "
                   "FROM SoftProduct"),
               (std::set<std::string>{

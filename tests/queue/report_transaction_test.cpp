@@ -97,7 +97,7 @@ TEST_P(ReportTransactionTest, AStatementThatFailsCostsItselfAlone) {
     Waiting("PC2_1.SILog");
     Do_Log(form_);
 
-    const std::vector<std::string> errors = LogErrors();
+    const std::vector<std::string> errors = pump_.LogLines();
     ASSERT_EQ(errors.size(), 2u);  // one per report
     for (const std::string& error : errors) {
         EXPECT_THAT(error, HasSubstr("in procedure SaveNewPoste of Module ModSI"));
@@ -122,7 +122,7 @@ TEST_P(ReportTransactionTest, AnEndInTheMiddleOfAReportLeavesNothingOfIt) {
     EXPECT_EQ(db_->Rows("SELECT COUNT(*) FROM SoftProduct"), std::vector<std::string>{"3"});
     EXPECT_THAT(db_->Rows("SELECT SIPoste FROM Transactions"), ElementsAre("PC2"));
     EXPECT_FALSE(DBConnection().InTransaction());
-    EXPECT_TRUE(LogErrors().empty());
+    EXPECT_TRUE(pump_.LogLines().empty());
 }
 
 // The same with the process killed outright: the database itself drops what
