@@ -17,6 +17,11 @@
 #   kolbi_pg_down   a socket folder where no server listens
 # "start" prints: export ODBCINI=DIR/odbc.ini KOLBI_TEST_PG_DSN=kolbi_pg
 #
+# The tests want speed, so the cluster does not wait for the disk (fsync,
+# synchronous_commit and full_page_writes off). KOLBI_PG_DURABLE=1 at the
+# first start keeps them on, as a real server runs: the pipeline benchmark
+# measures with them.
+#
 # PostgreSQL refuses to run as root: when started by root the cluster runs as
 # the user "postgres" (created by the postgresql package) and DIR is handed to it.
 set -euo pipefail
@@ -67,11 +72,12 @@ start() {
 listen_addresses = ''
 unix_socket_directories = '$dir'
 port = 5432
-fsync = off
-synchronous_commit = off
-full_page_writes = off
 max_connections = 60
 EOF
+        if [ "${KOLBI_PG_DURABLE:-}" != 1 ]; then
+            printf '%s\n' "fsync = off" "synchronous_commit = off" "full_page_writes = off" \
+                >>"$data/postgresql.conf"
+        fi
         # kolbi_pw must give its password; everyone else on the socket is trusted.
         cat >"$data/pg_hba.conf" <<EOF
 local all kolbi_pw scram-sha-256

@@ -97,6 +97,15 @@ void clsHuffman::EncodeByte(std::vector<std::uint8_t>& ByteArray, std::int32_t B
     he3::EncodeStream(ByteArray, static_cast<std::size_t>(ByteLen), progress);
 }
 
+void clsHuffman::EncodeTo(std::span<const std::uint8_t> Data,
+                          const std::function<void(std::span<const std::uint8_t>)>& Sink) {
+    if (Data.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        throw RuntimeError(errnum::kOverflow, "Overflow", "clsHuffman.EncodeByte()");
+    }
+    he3::ProgressReporter progress(Progress);
+    he3::EncodeStreamTo(Data, Sink, progress);
+}
+
 std::string clsHuffman::DecodeString(const std::string& Text) {
     std::vector<std::uint8_t> bytes = ToBytes(Text);
     DecodeByte(bytes, LengthOf(bytes.size()));

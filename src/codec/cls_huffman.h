@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,14 @@ public:
     // exceed 2^31 - 1, and errnum::kInvalidProcedureCall when ByteLen is negative or past
     // the end of ByteArray.
     void EncodeByte(std::vector<std::uint8_t>& ByteArray, std::int32_t ByteLen);
+
+    // The stream EncodeByte makes of Data, handed to Sink piece by piece as it is
+    // produced instead of kept (a piece is valid during the call only): tools write
+    // files this way without the stream in memory. Progress and failures as
+    // EncodeByte (kOverflow also for Data over 2^31 - 1 bytes), raised before any
+    // piece reaches Sink.
+    void EncodeTo(std::span<const std::uint8_t> Data,
+                  const std::function<void(std::span<const std::uint8_t>)>& Sink);
 
     // Text is bytes, one character per byte (Windows-1252 text as it stands).
     // DecodeString never fails; EncodeString raises as EncodeByte.

@@ -137,8 +137,11 @@ void EncodeRun(const std::uint8_t* in, std::size_t n, const CodeTable& table, Bi
     sink.count = count;
 }
 
+// Encodes the data block by block; after each block, and after the last
+// partial byte, block_done() takes what the sink has written.
+template <class BlockDone>
 void EncodeData(const std::uint8_t* in, std::size_t n, const CodeSet& codes, BitSink& sink,
-                ProgressReporter& progress) {
+                ProgressReporter& progress, BlockDone&& block_done) {
     CodeTable table{};
     unsigned longest = 1;
     for (int v = 0; v < 256; ++v) {
@@ -166,8 +169,10 @@ void EncodeData(const std::uint8_t* in, std::size_t n, const CodeSet& codes, Bit
         }
         progress.ReportMultiples(begin, end, 10000,
                                  [&](double i) { return i / total * 88 + 5 + 7; });
+        block_done();
     }
     sink.Finish();
+    block_done();
 }
 
 void WriteLE(std::uint8_t* p, std::uint32_t v, int bytes) {
@@ -176,23 +181,26 @@ void WriteLE(std::uint8_t* p, std::uint32_t v, int bytes) {
 
 }  // namespace
 
-void EncodeStream(std::vector<std::uint8_t>& buffer, std::size_t length,
-                  ProgressReporter& progress) {
+void EncodeStreamTo(std::span<const std::uint8_t> input, const StreamSink& sink,
+                    ProgressReporter& progress) {
+    const std::size_t length = input.size();
     if (length == 0) {
-        buffer.assign(kStoredId.begin(), kStoredId.end());
+        sink(kStoredId);
         return;
     }
-    const std::uint8_t* input = buffer.data();
-    std::array<std::uint32_t, 256> counts = CountBytes(input, length, progress);
+    const std::uint8_t* in = input.data();
+    std::array<std::uint32_t, 256> counts = CountBytes(in, length, progress);
     CodeSet codes = BuildCodes(counts);
 
     std::uint64_t data_bits = 0;
     std::uint32_t code_bits = 0;
     int symbols = 0;
+    unsigned longest = 1;
     for (int v = 0; v < 256; ++v) {
         data_bits += std::uint64_t{counts[v]} * codes[v].Count;
         code_bits += codes[v].Count;
         symbols += codes[v].Count > 0;
+        longest = std::max<unsigned>(longest, codes[v].Count);
     }
     // The format keeps the bit total in a signed 32-bit number.
     if (data_bits > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
@@ -202,39 +210,53 @@ void EncodeStream(std::vector<std::uint8_t>& buffer, std::size_t length,
     // Only the data bits are weighed against the input, not the header and table: the
     // agents make the same choice, and streams must come out byte for byte the same.
     if (data_size == 0 || data_size > length) {
-        buffer.resize(length + kIdSize);
-        std::memmove(buffer.data() + kIdSize, buffer.data(), length);
-        std::copy(kStoredId.begin(), kStoredId.end(), buffer.begin());
+        sink(kStoredId);
+        sink(input);
         return;
     }
 
-    std::uint8_t checksum = Checksum(input, length, progress);
+    std::uint8_t checksum = Checksum(in, length, progress);
     std::size_t table_end = kHeaderSize + 2 * static_cast<std::size_t>(symbols);
     std::size_t data_start = table_end + (code_bits + 7) / 8;
-    std::size_t total = data_start + data_size;
-    std::vector<std::uint8_t> work(total + 8);  // slack for the 8-byte stores
+    std::vector<std::uint8_t> head(data_start + 8);  // slack for the 8-byte stores
 
-    std::copy(kCompressedId.begin(), kCompressedId.end(), work.begin());
-    work[kChecksumOffset] = checksum;
-    WriteLE(&work[kLengthOffset], static_cast<std::uint32_t>(length), 4);
-    WriteLE(&work[kSymbolCountOffset], static_cast<std::uint32_t>(symbols), 2);
+    std::copy(kCompressedId.begin(), kCompressedId.end(), head.begin());
+    head[kChecksumOffset] = checksum;
+    WriteLE(&head[kLengthOffset], static_cast<std::uint32_t>(length), 4);
+    WriteLE(&head[kSymbolCountOffset], static_cast<std::uint32_t>(symbols), 2);
     std::size_t at = kHeaderSize;
-    BitSink code_sink{work.data() + table_end};
+    BitSink code_sink{head.data() + table_end};
     for (int v = 0; v < 256; ++v) {
         if (codes[v].Count == 0) continue;
-        work[at++] = static_cast<std::uint8_t>(v);
-        work[at++] = codes[v].Count;
+        head[at++] = static_cast<std::uint8_t>(v);
+        head[at++] = codes[v].Count;
         code_sink.Put(codes[v].Bits, codes[v].Count);
         code_sink.Flush();
     }
     code_sink.Finish();
+    sink(std::span<const std::uint8_t>(head.data(), data_start));
 
-    BitSink data_sink{work.data() + data_start};
-    EncodeData(input, length, codes, data_sink, progress);
-
-    work.resize(total);
-    buffer = std::move(work);
+    // One block of input at a time into a buffer reused for every block: its
+    // whole bytes go out, the bits of a last partial byte stay in the BitSink.
+    std::vector<std::uint8_t> block((kBlock * longest + 7) / 8 + 16);
+    BitSink data_sink{block.data()};
+    EncodeData(in, length, codes, data_sink, progress, [&] {
+        sink(std::span<const std::uint8_t>(block.data(),
+                                           static_cast<std::size_t>(data_sink.out - block.data())));
+        data_sink.out = block.data();
+    });
     progress.Finish();
+}
+
+void EncodeStream(std::vector<std::uint8_t>& buffer, std::size_t length,
+                  ProgressReporter& progress) {
+    std::vector<std::uint8_t> stream;
+    EncodeStreamTo(std::span<const std::uint8_t>(buffer.data(), length),
+                   [&](std::span<const std::uint8_t> piece) {
+                       stream.insert(stream.end(), piece.begin(), piece.end());
+                   },
+                   progress);
+    buffer = std::move(stream);
 }
 
 }  // namespace kolbi::he3

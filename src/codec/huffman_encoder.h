@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "codec/progress_reporter.h"
@@ -19,5 +21,15 @@ namespace kolbi::he3 {
 // exceed 2^31 - 1. Never yields to the host: nothing in the pump waits on an encode.
 void EncodeStream(std::vector<std::uint8_t>& buffer, std::size_t length,
                   ProgressReporter& progress);
+
+// Receives a stream in pieces, in order; a piece is only valid during the call.
+using StreamSink = std::function<void(std::span<const std::uint8_t>)>;
+
+// The same stream handed to `sink` piece by piece as it is produced (the
+// identification, header and code table, then the data in blocks of about
+// 64 KiB of input), so that a file can be written without the whole stream
+// in memory. Nothing reaches the sink before the overflow check has passed.
+void EncodeStreamTo(std::span<const std::uint8_t> input, const StreamSink& sink,
+                    ProgressReporter& progress);
 
 }  // namespace kolbi::he3

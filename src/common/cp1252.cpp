@@ -66,19 +66,24 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& cp) {
 
 }  // namespace
 
+void AppendCp1252AsUtf8(std::string& out, std::string_view cp1252) {
+    while (!cp1252.empty()) {
+        // Runs of ASCII, most of every text, go over as they are.
+        std::size_t ascii = 0;
+        while (ascii < cp1252.size() && static_cast<std::uint8_t>(cp1252[ascii]) < 0x80) ++ascii;
+        out.append(cp1252.substr(0, ascii));
+        cp1252.remove_prefix(ascii);
+        if (cp1252.empty()) break;
+        const auto byte = static_cast<std::uint8_t>(cp1252.front());
+        AppendUtf8(out, byte < 0xA0 ? kHighControls[byte - 0x80] : byte);
+        cp1252.remove_prefix(1);
+    }
+}
+
 std::string Cp1252ToUtf8(std::string_view cp1252) {
     std::string out;
     out.reserve(cp1252.size());
-    for (char c : cp1252) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        if (byte < 0x80) {
-            out.push_back(c);
-        } else if (byte < 0xA0) {
-            AppendUtf8(out, kHighControls[byte - 0x80]);
-        } else {
-            AppendUtf8(out, byte);
-        }
-    }
+    AppendCp1252AsUtf8(out, cp1252);
     return out;
 }
 

@@ -14,6 +14,8 @@ namespace kolbi {
 
 // Each byte becomes its character in UTF-8. Never fails.
 std::string Cp1252ToUtf8(std::string_view cp1252);
+// The same appended to out.
+void AppendCp1252AsUtf8(std::string& out, std::string_view cp1252);
 
 // Each character becomes its Windows-1252 byte; a character that Windows-1252
 // cannot hold, and each byte of a malformed UTF-8 sequence, becomes "?".

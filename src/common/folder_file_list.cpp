@@ -14,14 +14,34 @@ namespace {
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool NameLess(const std::string& a, const std::string& b) {
-    auto fold_less = [](char x, char y) { return Lower(x) < Lower(y); };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), fold_less)) {
-        return true;
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const char x = Lower(a[i]);
+        const char y = Lower(b[i]);
+        if (x != y) return x < y;
     }
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), fold_less)) {
-        return false;
-    }
+    if (a.size() != b.size()) return a.size() < b.size();
     return a < b;  // same letters: a stable order all the same
+}
+
+// "*.ext" (ASCII, no other wildcard) is matched as a plain comparison of the
+// end of the name: the pass lists its folder after every report, and fnmatch
+// folding case costs more than all the rest of the listing.
+bool IsExtensionPattern(std::string_view pattern) {
+    return pattern.size() >= 2 && pattern[0] == '*' &&
+           pattern.find_first_of("*?[\\", 1) == std::string_view::npos &&
+           std::all_of(pattern.begin(), pattern.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool MatchesExtension(std::string_view pattern, std::string_view name) {
+    const std::string_view end = pattern.substr(1);
+    if (name.size() < end.size()) return false;
+    const std::string_view tail = name.substr(name.size() - end.size());
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        if (Lower(tail[i]) != Lower(end[i])) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -31,7 +51,11 @@ bool FolderFileList::Matches(const std::string& pattern, const std::string& name
     for (;;) {
         size_t end = pattern.find(';', start);
         std::string one = pattern.substr(start, end == std::string::npos ? end : end - start);
-        if (!one.empty() && ::fnmatch(one.c_str(), name.c_str(), FNM_CASEFOLD) == 0) return true;
+        if (IsExtensionPattern(one)) {
+            if (MatchesExtension(one, name)) return true;
+        } else if (!one.empty() && ::fnmatch(one.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
+            return true;
+        }
         if (end == std::string::npos) return false;
         start = end + 1;
     }

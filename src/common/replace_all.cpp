@@ -17,6 +17,11 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return result;
 }
 
+void ReplaceAllIn(std::string& text, std::string_view from, std::string_view to) {
+    if (from.empty() || text.find(from) == std::string::npos) return;
+    text = ReplaceAll(text, from, to);
+}
+
 std::string TrimSpaces(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};

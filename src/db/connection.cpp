@@ -1,89 +1,31 @@
 #include "db/connection.h"
 
-// clang-format off
-#include <sql.h>
-#include <sqlext.h>
-// clang-format on
 #include <dlfcn.h>
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
-#include <cstdio>
-#include <list>
+#include <cstdint>
 #include <map>
 #include <optional>
-#include <unordered_map>
+#include <set>
 
 #include "common/cp1252.h"
 #include "db/column_value.h"
 #include "db/connection_string.h"
+#include "db/odbc_check.h"
+#include "db/parameter_binding.h"
+#include "db/statement_cache.h"
+#include "db/statement_trace.h"
 
 namespace kolbi {
 namespace {
 
+using odbc::Chars;
+using odbc::Checked;
+
 // Statements kept prepared per connection; the pump uses about a dozen shapes,
 // the rest of the room is for tools that run many different texts.
 constexpr std::size_t kStatementCacheSize = 64;
-
-// Reads every diagnostic record of a handle once.
-struct Diagnostics {
-    std::string sqlstate;
-    std::int32_t native = 0;
-    std::string messages;  // Windows-1252, one line
-};
-
-Diagnostics ReadDiagnostics(SQLSMALLINT handle_type, SQLHANDLE handle) {
-    Diagnostics diagnostics;
-    for (SQLSMALLINT record = 1;; ++record) {
-        SQLCHAR state[6] = {};
-        SQLINTEGER native = 0;
-        // Server messages (PostgreSQL's with their detail lines) outgrow
-        // SQL_MAX_MESSAGE_LENGTH; what does not fit is cut.
-        SQLCHAR message[2048] = {};
-        SQLSMALLINT length = 0;
-        SQLRETURN rc = SQLGetDiagRec(handle_type, handle, record, state, &native, message,
-                                     sizeof message, &length);
-        if (!SQL_SUCCEEDED(rc)) break;
-        if (record == 1) {
-            diagnostics.sqlstate = reinterpret_cast<char*>(state);
-            diagnostics.native = native;
-        } else {
-            diagnostics.messages.append("; ");
-        }
-        std::string text(
-            reinterpret_cast<char*>(message),
-            std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0), sizeof message - 1));
-        // Drivers spread their messages over lines; the log wants one line.
-        for (char& c : text) {
-            if (c == '\n' || c == '\r' || c == '\t') c = ' ';
-        }
-        while (!text.empty() && (text.back() == ' ' || text.back() == ';')) text.pop_back();
-        diagnostics.messages.append(Utf8ToCp1252(text));
-    }
-    if (diagnostics.messages.empty()) diagnostics.messages = "the driver gave no reason";
-    return diagnostics;
-}
-
-// The one checked ODBC call: success, success with information and "no data"
-// pass (the caller looks at the code); anything else becomes a RuntimeError.
-// what() is only called on failure and says what was being done.
-template <class What>
-SQLRETURN Checked(SQLRETURN rc, SQLSMALLINT handle_type, SQLHANDLE handle, Dbms dbms, What&& what) {
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_NO_DATA) return rc;
-    Diagnostics d;
-    if (rc == SQL_INVALID_HANDLE) {
-        d.messages = "invalid handle";
-    } else {
-        d = ReadDiagnostics(handle_type, handle);
-    }
-    std::string description = what() + ": " + d.messages;
-    if (!d.sqlstate.empty()) {
-        description += " (SQLSTATE " + d.sqlstate + ", native " + std::to_string(d.native) + ")";
-    }
-    throw RuntimeError(ErrorNumberFor(d.sqlstate, d.native, dbms), description, "ODBC", d.sqlstate,
-                       d.native);
-}
 
 // Drivers (SQLite's among them) load the driver manager's installer library
 // to read their data source and unload it when the connection goes; each
@@ -94,10 +36,6 @@ void KeepInstallerLibraryLoaded() {
     (void)handle;  // without it, drivers load it themselves as before
 }
 
-SQLCHAR* Chars(const std::string& text) {
-    return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data()));
-}
-
 // The integer a pragma or a catalog call answered; -1 when there is none.
 std::int64_t IntegerOf(const std::optional<std::string>& text) {
     if (!text) return -1;
@@ -105,22 +43,49 @@ std::int64_t IntegerOf(const std::optional<std::string>& text) {
     return value.kind() == Value::Kind::kInteger ? value.integer() : -1;
 }
 
-// The buffers of one bound parameter; they must stay put until the statement
-// has run, hence a list of these per execution.
-struct ParameterBuffer {
-    SQLLEN indicator = 0;
-    std::int64_t integer = 0;
-    SQLINTEGER integer32 = 0;
-    double real = 0;
-    SQL_DATE_STRUCT date{};
-    SQL_TIMESTAMP_STRUCT timestamp{};
-    std::string text;
-};
+// PostgreSQL's driver can protect every statement of a transaction with a
+// savepoint of its own (its default "level of rollback on errors"), at the
+// price of one more exchange with the server per statement. The connection
+// protects the statements itself for less (see Impl::Protecting) and turns
+// the driver's protection off; connection-string options override the data
+// source's.
+constexpr const char* kPostgreSqlOptions = ";Protocol=7.4-0";
 
-struct Statement {
-    SQLHSTMT handle = SQL_NULL_HSTMT;
-    std::string sent;
+// The statements of a transaction sent as SQL.
+enum class TransactionStatement {
+    kBegin,
+    kCommit,
+    kRollback,
+    kSavepoint,        // the first savepoint of a transaction
+    kMoveSavepoint,    // the savepoint moved up to now
+    kBackToSavepoint,  // back to the savepoint, which stays
+    kNoWaitOutside,    // PostgreSQL: see Impl::BeginTransaction
+    kWaitInside,
 };
+constexpr int kTransactionStatements = 8;
+
+std::string TransactionStatementText(TransactionStatement which, Dbms dbms) {
+    switch (which) {
+        case TransactionStatement::kBegin:
+            // SQLite: the write lock at once (see Connection::BeginTransaction).
+            return dbms == Dbms::kSqlite ? "BEGIN IMMEDIATE" : "BEGIN";
+        case TransactionStatement::kCommit:
+            return "COMMIT";
+        case TransactionStatement::kRollback:
+            return "ROLLBACK";
+        case TransactionStatement::kSavepoint:
+            return "SAVEPOINT kolbi_write";
+        case TransactionStatement::kMoveSavepoint:
+            return "RELEASE SAVEPOINT kolbi_write; SAVEPOINT kolbi_write";
+        case TransactionStatement::kBackToSavepoint:
+            return "ROLLBACK TO SAVEPOINT kolbi_write";
+        case TransactionStatement::kNoWaitOutside:
+            return "SET synchronous_commit TO off";
+        case TransactionStatement::kWaitInside:
+            return "SET LOCAL synchronous_commit TO DEFAULT";
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -137,10 +102,18 @@ struct Connection::Impl {
     std::int64_t prepared = 0;
     SQLHSTMT schema_version_stmt = SQL_NULL_HSTMT;
     std::int64_t schema_version = -1;
+    // An open transaction; on SQLite whether its schema has been checked, on
+    // PostgreSQL whether a savepoint marks its last successful write.
+    bool in_transaction = false;
+    bool schema_checked = false;
+    bool savepoint_set = false;
+    // The driver lets bound columns be read again, in any order (SQLGetData).
+    bool rereads_bound_columns = false;
+    // The transaction statements sent as SQL, prepared on first use.
+    SQLHSTMT transaction_stmts[kTransactionStatements] = {};
 
-    // Prepared statements by Sent() text, most recently used first.
-    std::list<Statement> statements;
-    std::unordered_map<std::string, std::list<Statement>::iterator> by_text;
+    odbc::StatementCache statements{kStatementCacheSize};
+    odbc::BoundParameters parameters;
     std::map<std::string, std::vector<std::string>> primary_keys;
     std::map<std::string, std::vector<std::string>> row_identifiers;
 
@@ -158,26 +131,39 @@ struct Connection::Impl {
         return Checked(rc, SQL_HANDLE_STMT, stmt, dbms, std::forward<What>(what));
     }
 
+    template <class What>
+    SQLRETURN CheckDbc(SQLRETURN rc, What&& what) {
+        return Checked(rc, SQL_HANDLE_DBC, dbc, dbms, std::forward<What>(what));
+    }
+
     SQLHSTMT NewStatement(const std::string& context) {
         SQLHSTMT stmt = SQL_NULL_HSTMT;
-        Checked(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt), SQL_HANDLE_DBC, dbc, dbms,
-                [&] { return "Cannot prepare " + context; });
+        CheckDbc(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt),
+                 [&] { return "Cannot prepare " + context; });
         return stmt;
     }
 
-    void FreeStatements() {
-        for (Statement& statement : statements) SQLFreeHandle(SQL_HANDLE_STMT, statement.handle);
-        statements.clear();
-        by_text.clear();
+    // A statement prepared on its own handle, outside the cache.
+    SQLHSTMT PrepareOwn(const std::string& text) {
+        SQLHSTMT stmt = NewStatement(text);
+        SQLRETURN rc = SQLPrepare(stmt, Chars(text), static_cast<SQLINTEGER>(text.size()));
+        try {
+            CheckStmt(rc, stmt, [&] { return "Cannot prepare " + text; });
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+            throw;
+        }
+        return stmt;
+    }
+
+    void FreeOwn(SQLHSTMT& stmt) {
+        if (stmt != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        stmt = SQL_NULL_HSTMT;
     }
 
     // The prepared statement for a text, preparing it on first use.
-    SQLHSTMT Prepared(const SqlText& sql) {
-        auto found = by_text.find(sql.Sent());
-        if (found != by_text.end()) {
-            statements.splice(statements.begin(), statements, found->second);
-            return found->second->handle;
-        }
+    odbc::PreparedStatement& Prepared(const SqlText& sql) {
+        if (odbc::PreparedStatement* found = statements.Find(sql.Sent())) return *found;
         SQLHSTMT stmt = NewStatement(sql.Text());
         SQLRETURN rc =
             SQLPrepare(stmt, Chars(sql.Sent()), static_cast<SQLINTEGER>(sql.Sent().size()));
@@ -188,37 +174,24 @@ struct Connection::Impl {
             throw;
         }
         ++prepared;
-        if (statements.size() >= kStatementCacheSize) {
-            SQLFreeHandle(SQL_HANDLE_STMT, statements.back().handle);
-            by_text.erase(statements.back().sent);
-            statements.pop_back();
-        }
-        statements.push_front({stmt, sql.Sent()});
-        by_text[sql.Sent()] = statements.begin();
-        return stmt;
-    }
-
-    void Forget(const SqlText& sql) {
-        auto found = by_text.find(sql.Sent());
-        if (found == by_text.end()) return;
-        SQLFreeHandle(SQL_HANDLE_STMT, found->second->handle);
-        statements.erase(found->second);
-        by_text.erase(found);
+        return statements.Add(stmt, sql.Sent());
     }
 
     // SQLite's driver describes a prepared statement's columns once, when it
-    // is prepared; after another program changed the table, "SELECT *" would
-    // be read with the old columns. The schema's version number says when to
-    // prepare afresh, for about the price of one more step in the database.
+    // is prepared (and so do we, see PreparedStatement); after another program
+    // changed the table, "SELECT *" would be read with the old columns. The
+    // schema's version number says when to prepare afresh, for about the price
+    // of one more step in the database. Inside a transaction it is asked once:
+    // the transaction holds the write lock from its start, so nobody changes
+    // the schema under it.
     void ForgetStatementsIfSqliteSchemaChanged() {
         if (dbms != Dbms::kSqlite) return;
-        static const std::string pragma = "PRAGMA schema_version";
-        if (schema_version_stmt == SQL_NULL_HSTMT) {
-            schema_version_stmt = NewStatement(pragma);
-            CheckStmt(SQLPrepare(schema_version_stmt, Chars(pragma),
-                                 static_cast<SQLINTEGER>(pragma.size())),
-                      schema_version_stmt, [&] { return "Cannot prepare " + pragma; });
+        if (in_transaction) {
+            if (schema_checked) return;
+            schema_checked = true;
         }
+        static const std::string pragma = "PRAGMA schema_version";
+        if (schema_version_stmt == SQL_NULL_HSTMT) schema_version_stmt = PrepareOwn(pragma);
         SQLHSTMT stmt = schema_version_stmt;
         std::optional<std::string> text;
         try {
@@ -234,7 +207,7 @@ struct Connection::Impl {
         SQLFreeStmt(stmt, SQL_CLOSE);
         const std::int64_t version = IntegerOf(text);
         if (version != schema_version && schema_version != -1) {
-            FreeStatements();
+            statements.Clear();
             // SQLite reloads the changed schema on the first statement that
             // reads a table, not on the pragma; until then new statements
             // would still be described with the old columns.
@@ -253,125 +226,193 @@ struct Connection::Impl {
     }
 
     template <class Consume>
-    void RunPrepared(const SqlText& sql, std::list<ParameterBuffer>& buffers, Consume& consume) {
+    void RunPrepared(const SqlText& sql, Consume& consume) {
         ForgetStatementsIfSqliteSchemaChanged();
-        SQLHSTMT stmt = Prepared(sql);
-        // A statement that failed before may still hold a cursor or bindings.
-        SQLFreeStmt(stmt, SQL_CLOSE);
-        SQLFreeStmt(stmt, SQL_RESET_PARAMS);
+        odbc::PreparedStatement& statement = Prepared(sql);
+        SQLHSTMT stmt = statement.handle;
         try {
-            Bind(stmt, sql, buffers);
+            parameters.Bind(stmt, sql, dbms);
             CheckStmt(SQLExecute(stmt), stmt, [&] { return "Cannot run " + sql.Text(); });
-            consume(stmt);
+            consume(stmt, &statement);
         } catch (...) {
+            // Nothing of a failed run stays for the next: no cursor, no bindings.
             SQLFreeStmt(stmt, SQL_CLOSE);
             SQLFreeStmt(stmt, SQL_RESET_PARAMS);
             throw;
         }
+        // The bindings stay: the next run of this text binds every parameter again.
         SQLFreeStmt(stmt, SQL_CLOSE);
-        SQLFreeStmt(stmt, SQL_RESET_PARAMS);
     }
 
-    void Bind(SQLHSTMT stmt, const SqlText& sql, std::list<ParameterBuffer>& buffers) {
-        SQLUSMALLINT number = 0;
-        for (const SqlText::Parameter& parameter : sql.Params()) {
-            ParameterBuffer& b = buffers.emplace_back();
-            const Value& v = parameter.value;
-            SQLSMALLINT c_type = SQL_C_CHAR;
-            SQLSMALLINT sql_type = SQL_VARCHAR;
-            SQLULEN size = 1;
-            SQLSMALLINT digits = 0;
-            SQLPOINTER data = nullptr;
-            switch (v.kind()) {
-                case Value::Kind::kNull:
-                    sql_type = parameter.sql_type != 0 ? parameter.sql_type : SQL_VARCHAR;
-                    b.indicator = SQL_NULL_DATA;
-                    data = b.text.data();
-                    break;
-                case Value::Kind::kInteger:
-                    if (v.integer() >= INT32_MIN && v.integer() <= INT32_MAX) {
-                        b.integer32 = static_cast<SQLINTEGER>(v.integer());
-                        c_type = SQL_C_SLONG, sql_type = SQL_INTEGER, size = 10;
-                        data = &b.integer32;
-                    } else {
-                        b.integer = v.integer();
-                        c_type = SQL_C_SBIGINT, sql_type = SQL_BIGINT, size = 19;
-                        data = &b.integer;
-                    }
-                    break;
-                case Value::Kind::kDouble:
-                    b.real = v.real();
-                    c_type = SQL_C_DOUBLE, sql_type = SQL_DOUBLE, size = 15;
-                    data = &b.real;
-                    break;
-                case Value::Kind::kText:
-                    b.text = v.utf8();
-                    b.indicator = static_cast<SQLLEN>(b.text.size());
-                    size = std::max<SQLULEN>(1, b.text.size());
-                    sql_type = b.text.size() > 4000 ? SQL_LONGVARCHAR : SQL_VARCHAR;
-                    data = b.text.data();
-                    break;
-                case Value::Kind::kDate:
-                    b.date.year = static_cast<SQLSMALLINT>(v.date().year);
-                    b.date.month = static_cast<SQLUSMALLINT>(v.date().month);
-                    b.date.day = static_cast<SQLUSMALLINT>(v.date().day);
-                    c_type = SQL_C_TYPE_DATE, sql_type = SQL_TYPE_DATE, size = 10;
-                    data = &b.date;
-                    break;
-                case Value::Kind::kDateTime: {
-                    const DateTimeValue& t = v.date_time();
-                    b.timestamp = {static_cast<SQLSMALLINT>(t.year),
-                                   static_cast<SQLUSMALLINT>(t.month),
-                                   static_cast<SQLUSMALLINT>(t.day),
-                                   static_cast<SQLUSMALLINT>(t.hour),
-                                   static_cast<SQLUSMALLINT>(t.minute),
-                                   static_cast<SQLUSMALLINT>(t.second),
-                                   t.fraction / 1000 * 1000};
-                    c_type = SQL_C_TYPE_TIMESTAMP, sql_type = SQL_TYPE_TIMESTAMP;
-                    // Microseconds are the finest every database here keeps.
-                    digits = t.fraction == 0 ? 0 : 6;
-                    size = t.fraction == 0 ? 19 : 26;
-                    data = &b.timestamp;
-                    break;
-                }
-            }
-            ++number;
-            CheckStmt(SQLBindParameter(stmt, number, SQL_PARAM_INPUT, c_type, sql_type, size,
-                                       digits, data, 0, &b.indicator),
-                      stmt, [&] { return "Cannot pass the values of " + sql.Text(); });
-        }
-    }
-
-    // Runs the statement of sql and calls consume(stmt) while its result is
-    // there. With reuse the statement stays prepared afterwards.
+    // Runs the statement of sql and calls consume(stmt, prepared) while its
+    // result is there; prepared is the cache entry, null for a direct run.
+    // With reuse the statement stays prepared afterwards.
     template <class Consume>
-    void Run(const SqlText& sql, Consume&& consume, bool direct = false) {
+    void Run(const SqlText& sql, Consume&& consume, bool direct = false, bool writes = false) {
         if (!open) ThrowNotOpen(sql.Text());
-        std::list<ParameterBuffer> buffers;
+        if (!Protecting()) {
+            RunOnce(sql, consume, direct);
+            return;
+        }
+        try {
+            RunOnce(sql, consume, direct);
+        } catch (const RuntimeError&) {
+            BackToLastWrite();
+            throw;
+        }
+        if (writes) MarkWrite();
+    }
+
+    template <class Consume>
+    void RunOnce(const SqlText& sql, Consume& consume, bool direct) {
         if (reuse && !direct) {
             try {
-                RunPrepared(sql, buffers, consume);
+                RunPrepared(sql, consume);
             } catch (const RuntimeError& e) {
                 // PostgreSQL refuses a prepared statement whose table changed
                 // shape since it was prepared; prepared afresh it runs.
                 if (e.sqlstate() != "0A000") throw;
-                Forget(sql);
-                buffers.clear();
-                RunPrepared(sql, buffers, consume);
+                BackToLastWrite();
+                statements.Forget(sql.Sent());
+                RunPrepared(sql, consume);
             }
             return;
         }
         SQLHSTMT stmt = NewStatement(sql.Text());
         try {
-            Bind(stmt, sql, buffers);
+            parameters.Bind(stmt, sql, dbms);
             CheckStmt(
                 SQLExecDirect(stmt, Chars(sql.Sent()), static_cast<SQLINTEGER>(sql.Sent().size())),
                 stmt, [&] { return "Cannot run " + sql.Text(); });
-            consume(stmt);
+            consume(stmt, nullptr);
         } catch (...) {
             SQLFreeHandle(SQL_HANDLE_STMT, stmt);
             throw;
         }
+        SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+    }
+
+    // A transaction statement sent as SQL, on its own prepared handle.
+    void RunTransactionStatement(TransactionStatement which) {
+        const std::string text = TransactionStatementText(which, dbms);
+        SQLHSTMT& stmt = transaction_stmts[static_cast<int>(which)];
+        if (stmt == SQL_NULL_HSTMT) stmt = PrepareOwn(text);
+        statement_trace::Discard();
+        statement_trace::Statement(text);
+        SQLRETURN rc = SQLExecute(stmt);
+        try {
+            CheckStmt(rc, stmt, [&] { return "Cannot run " + text; });
+        } catch (...) {
+            SQLFreeStmt(stmt, SQL_CLOSE);
+            throw;
+        }
+        SQLFreeStmt(stmt, SQL_CLOSE);
+    }
+
+    // PostgreSQL ends a transaction at the first statement that fails in it.
+    // Its driver can set a savepoint before every statement, at the price of
+    // one more exchange with the server per statement; reads change nothing,
+    // though, so a savepoint after each successful write serves as well: a
+    // failed statement, read or write, goes back to it and the transaction
+    // stands as it was before that statement.
+    bool Protecting() const { return in_transaction && dbms == Dbms::kPostgreSql; }
+
+    void MarkWrite() {
+        RunTransactionStatement(savepoint_set ? TransactionStatement::kMoveSavepoint
+                                              : TransactionStatement::kSavepoint);
+        savepoint_set = true;
+    }
+
+    // After a failed statement: the transaction as it was before it. Without
+    // a write there is nothing to keep, and it begins afresh. Should the
+    // server refuse even that, the statements that follow say so.
+    void BackToLastWrite() {
+        if (!Protecting()) return;
+        try {
+            if (savepoint_set) {
+                RunTransactionStatement(TransactionStatement::kBackToSavepoint);
+            } else {
+                // The driver begins the next one with the next statement.
+                statement_trace::Transaction("rollback");
+                CheckDbc(SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK),
+                         [&] { return "Cannot roll back the transaction of " + Shown(); });
+                RunTransactionStatement(TransactionStatement::kWaitInside);
+            }
+        } catch (const RuntimeError&) {
+        }
+    }
+
+    void SetAutocommit(bool on) {
+        CheckDbc(SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                                   reinterpret_cast<SQLPOINTER>(static_cast<std::uintptr_t>(
+                                       on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                   SQL_IS_UINTEGER),
+                 [&] {
+                     return std::string(on ? "Cannot end the transaction of "
+                                           : "Cannot begin a transaction on ") +
+                            Shown();
+                 });
+    }
+
+    // SQLite takes its transactions as SQL (BEGIN IMMEDIATE, see
+    // Connection::BeginTransaction); other databases through the driver.
+    bool TransactionsInSql() const { return dbms == Dbms::kSqlite; }
+
+    // On PostgreSQL a statement outside a transaction is committed without
+    // waiting for the disk (set once per connection): the pump's only such
+    // writes are the activity row's, whose last second a server crash may
+    // lose at no harm, and a report then costs one wait for the disk, not
+    // two. A transaction waits as the server is configured to.
+    void BeginTransaction() {
+        if (TransactionsInSql()) {
+            RunTransactionStatement(TransactionStatement::kBegin);
+        } else {
+            statement_trace::Transaction("begin");
+            SetAutocommit(false);
+            if (dbms == Dbms::kPostgreSql) RunTransactionStatement(TransactionStatement::kWaitInside);
+        }
+        in_transaction = true;
+        schema_checked = false;
+        savepoint_set = false;
+    }
+
+    // Ends the open transaction: commit or roll back.
+    void EndTransaction(bool commit) {
+        in_transaction = false;
+        schema_checked = false;
+        savepoint_set = false;
+        if (TransactionsInSql()) {
+            try {
+                RunTransactionStatement(commit ? TransactionStatement::kCommit
+                                               : TransactionStatement::kRollback);
+            } catch (const RuntimeError&) {
+                // SQLite keeps a transaction it could not commit.
+                RunSilently("ROLLBACK");
+                throw;
+            }
+            return;
+        }
+        statement_trace::Transaction(commit ? "commit" : "rollback");
+        try {
+            CheckDbc(SQLEndTran(SQL_HANDLE_DBC, dbc, commit ? SQL_COMMIT : SQL_ROLLBACK), [&] {
+                return std::string(commit ? "Cannot commit the transaction of "
+                                          : "Cannot roll back the transaction of ") +
+                       Shown();
+            });
+        } catch (...) {
+            // Whatever the server made of it, the connection goes on committing each statement.
+            SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT,
+                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
+            throw;
+        }
+        SetAutocommit(true);
+    }
+
+    // A statement whose failure is of no interest.
+    void RunSilently(const std::string& text) {
+        SQLHSTMT stmt = SQL_NULL_HSTMT;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt))) return;
+        SQLExecDirect(stmt, Chars(text), static_cast<SQLINTEGER>(text.size()));
         SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     }
 
@@ -387,11 +428,11 @@ struct Connection::Impl {
             std::min<std::size_t>(std::max<SQLSMALLINT>(length, 0), sizeof buffer - 1));
     }
 
-    std::vector<ColumnInfo> Describe(SQLHSTMT stmt, const SqlText& sql) {
+    std::shared_ptr<const std::vector<ColumnInfo>> Describe(SQLHSTMT stmt, const SqlText& sql) {
         SQLSMALLINT count = 0;
         CheckStmt(SQLNumResultCols(stmt, &count), stmt,
                   [&] { return "Cannot read the columns of " + sql.Text(); });
-        std::vector<ColumnInfo> columns(count);
+        auto columns = std::make_shared<std::vector<ColumnInfo>>(count);
         for (SQLUSMALLINT i = 1; i <= count; ++i) {
             SQLCHAR name[256] = {};
             SQLSMALLINT name_length = 0, type = 0, digits = 0, nullable = 0;
@@ -399,13 +440,49 @@ struct Connection::Impl {
             CheckStmt(SQLDescribeCol(stmt, i, name, sizeof name, &name_length, &type, &size,
                                      &digits, &nullable),
                       stmt, [&] { return "Cannot read the columns of " + sql.Text(); });
-            ColumnInfo& column = columns[i - 1];
+            ColumnInfo& column = (*columns)[i - 1];
             column.name = Utf8ToCp1252(reinterpret_cast<char*>(name));
             column.sql_type = type;
             column.base_table = Utf8ToCp1252(ColumnText(stmt, i, SQL_DESC_BASE_TABLE_NAME));
             column.base_column = Utf8ToCp1252(ColumnText(stmt, i, SQL_DESC_BASE_COLUMN_NAME));
         }
         return columns;
+    }
+
+    // Binds the columns of a prepared statement to its row buffer, once:
+    // a fetch then fills them all, where reading them one by one costs a
+    // call into the driver manager each. Only with a driver that lets a bound
+    // column be read again (a value longer than its room is); false otherwise.
+    bool BindColumns(odbc::PreparedStatement& statement) {
+        if (!rereads_bound_columns) return false;
+        const std::size_t count = statement.columns->size();
+        if (statement.lengths.size() == count) return true;
+        statement.row.assign(count * odbc::kBoundColumnBytes, '\0');
+        statement.lengths.assign(count, 0);
+        for (std::size_t i = 0; i < count; ++i) {
+            SQLRETURN rc = SQLBindCol(statement.handle, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR,
+                                      statement.row.data() + i * odbc::kBoundColumnBytes,
+                                      odbc::kBoundColumnBytes, &statement.lengths[i]);
+            if (!SQL_SUCCEEDED(rc)) {
+                SQLFreeStmt(statement.handle, SQL_UNBIND);
+                statement.lengths.clear();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // A bound column of the fetched row; read again whole when it did not fit.
+    std::optional<std::string> BoundColumn(const odbc::PreparedStatement& statement,
+                                           SQLUSMALLINT column, const std::string& name,
+                                           const std::string& source) {
+        const SQLLEN length = statement.lengths[column - 1];
+        if (length == SQL_NULL_DATA) return std::nullopt;
+        if (length >= 0 && static_cast<std::size_t>(length) < odbc::kBoundColumnBytes) {
+            return std::string(statement.row.data() + (column - 1) * odbc::kBoundColumnBytes,
+                               static_cast<std::size_t>(length));
+        }
+        return ReadColumn(statement.handle, column, name, source);
     }
 
     // One column of the current row, read as text in as many pieces as it takes.
@@ -513,24 +590,51 @@ void Connection::Open() {
         SQLSetEnvAttr(d.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
         SQL_HANDLE_ENV, d.env);
     refused(SQLAllocHandle(SQL_HANDLE_DBC, d.env, &d.dbc), SQL_HANDLE_ENV, d.env);
-    std::string odbc = Cp1252ToUtf8(OdbcConnectionString(d.connection_string));
-    SQLSMALLINT out_length = 0;
-    refused(SQLDriverConnect(d.dbc, nullptr, Chars(odbc), static_cast<SQLSMALLINT>(odbc.size()),
-                             nullptr, 0, &out_length, SQL_DRIVER_NOPROMPT),
-            SQL_HANDLE_DBC, d.dbc);
-    d.open = true;
-
-    char buffer[256] = {};
-    SQLSMALLINT length = 0;
-    if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_DBMS_NAME, buffer, sizeof buffer, &length))) {
-        d.dbms_name = buffer;
+    const std::string odbc = Cp1252ToUtf8(OdbcConnectionString(d.connection_string));
+    // Which connection strings lead to PostgreSQL is learnt once per process.
+    static std::set<std::string> postgresql;
+    bool with_options = postgresql.count(odbc) != 0;
+    auto connect = [&] {
+        const std::string text = with_options ? odbc + kPostgreSqlOptions : odbc;
+        SQLSMALLINT out_length = 0;
+        refused(SQLDriverConnect(d.dbc, nullptr, Chars(text), static_cast<SQLSMALLINT>(text.size()),
+                                 nullptr, 0, &out_length, SQL_DRIVER_NOPROMPT),
+                SQL_HANDLE_DBC, d.dbc);
+        d.open = true;
+        char buffer[256] = {};
+        SQLSMALLINT length = 0;
+        if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_DBMS_NAME, buffer, sizeof buffer, &length))) {
+            d.dbms_name = buffer;
+        }
+        d.dbms = DbmsFromName(d.dbms_name);
+    };
+    connect();
+    if (d.dbms == Dbms::kPostgreSql && !with_options) {
+        SQLDisconnect(d.dbc);
+        d.open = false;
+        postgresql.insert(odbc);
+        with_options = true;
+        connect();
     }
-    d.dbms = DbmsFromName(d.dbms_name);
+    if (with_options) {
+        statement_trace::ConnectionOptions(kPostgreSqlOptions);
+        try {
+            d.RunTransactionStatement(TransactionStatement::kNoWaitOutside);
+        } catch (const RuntimeError&) {
+            // A server that cannot: every commit waits for the disk, as before.
+        }
+    }
+    SQLSMALLINT length = 0;
     char quote[8] = {};
     if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length))) {
         d.quote = quote;
         if (d.quote == " ") d.quote.clear();
     }
+    SQLUINTEGER getdata = 0;
+    d.rereads_bound_columns =
+        SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_GETDATA_EXTENSIONS, &getdata, sizeof getdata, nullptr)) &&
+        (getdata & (SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER)) ==
+            (SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER);
     SQLUSMALLINT identifier_case = SQL_IC_MIXED;
     if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_IDENTIFIER_CASE, &identifier_case,
                                  sizeof identifier_case, nullptr))) {
@@ -540,11 +644,20 @@ void Connection::Open() {
 
 void Connection::Close() {
     Impl& d = *impl_;
-    d.FreeStatements();
-    if (d.schema_version_stmt != SQL_NULL_HSTMT) {
-        SQLFreeHandle(SQL_HANDLE_STMT, d.schema_version_stmt);
-        d.schema_version_stmt = SQL_NULL_HSTMT;
+    if (d.in_transaction) {
+        // Some drivers refuse to disconnect in the middle of a transaction;
+        // what it did is undone, as it would be when the program ended.
+        try {
+            d.EndTransaction(false);
+        } catch (const RuntimeError&) {
+            // The server undoes it when the connection goes.
+        }
     }
+    d.statements.Clear();
+    d.FreeOwn(d.schema_version_stmt);
+    for (SQLHSTMT& stmt : d.transaction_stmts) d.FreeOwn(stmt);
+    d.in_transaction = false;
+    d.schema_checked = false;
     d.schema_version = -1;
     d.primary_keys.clear();
     d.row_identifiers.clear();
@@ -573,18 +686,27 @@ ResultSet Connection::QueryDirect(const SqlText& sql) { return QueryImpl(sql, tr
 
 ResultSet Connection::QueryImpl(const SqlText& sql, bool direct) {
     ResultSet result;
-    auto read_all = [&](SQLHSTMT stmt) {
+    auto read_all = [&](SQLHSTMT stmt, odbc::PreparedStatement* prepared) {
         result = ResultSet();
-        result.columns = impl_->Describe(stmt, sql);
-        const auto count = static_cast<SQLUSMALLINT>(result.columns.size());
+        if (prepared && prepared->columns) {
+            result.columns = prepared->columns;
+        } else {
+            result.columns = impl_->Describe(stmt, sql);
+            if (prepared) prepared->columns = result.columns;
+        }
+        const std::vector<ColumnInfo>& columns = *result.columns;
+        const auto count = static_cast<SQLUSMALLINT>(columns.size());
+        const bool bound = prepared && impl_->BindColumns(*prepared);
         while (impl_->CheckStmt(SQLFetch(stmt), stmt, [&] {
             return "Cannot read the rows of " + sql.Text();
         }) != SQL_NO_DATA) {
             std::vector<Value>& row = result.rows.emplace_back();
             row.reserve(count);
             for (SQLUSMALLINT i = 1; i <= count; ++i) {
-                const ColumnInfo& info = result.columns[i - 1];
-                std::optional<std::string> text = impl_->ReadColumn(stmt, i, info.name, sql.Text());
+                const ColumnInfo& info = columns[i - 1];
+                std::optional<std::string> text =
+                    bound ? impl_->BoundColumn(*prepared, i, info.name, sql.Text())
+                          : impl_->ReadColumn(stmt, i, info.name, sql.Text());
                 row.push_back(text ? ValueFromColumnText(std::move(*text), info.sql_type)
                                    : Value());
             }
@@ -602,11 +724,11 @@ std::int64_t Connection::ExecuteImpl(const SqlText& sql, bool direct) {
     std::int64_t changed = -1;
     impl_->Run(
         sql,
-        [&](SQLHSTMT stmt) {
+        [&](SQLHSTMT stmt, odbc::PreparedStatement*) {
             SQLLEN count = -1;
             if (SQL_SUCCEEDED(SQLRowCount(stmt, &count))) changed = count;
         },
-        direct);
+        direct, true);
     return changed;
 }
 
@@ -652,8 +774,30 @@ std::string Connection::FoldIdentifier(std::string_view name) const {
     return out;
 }
 
+void Connection::BeginTransaction() {
+    Impl& d = *impl_;
+    if (!d.open) d.ThrowNotOpen("BEGIN TRANSACTION");
+    if (d.in_transaction) {
+        throw RuntimeError(errnum::kObjectOpen,
+                           "A transaction is open already on the connection " + d.Shown());
+    }
+    d.BeginTransaction();
+}
+
+void Connection::CommitTransaction() {
+    if (!impl_->in_transaction) return;
+    impl_->EndTransaction(true);
+}
+
+void Connection::RollbackTransaction() {
+    if (!impl_->in_transaction) return;
+    impl_->EndTransaction(false);
+}
+
+bool Connection::InTransaction() const { return impl_->in_transaction; }
+
 void Connection::SetStatementReuse(bool on) {
-    if (!on) impl_->FreeStatements();
+    if (!on) impl_->statements.Clear();
     impl_->reuse = on;
 }
 

@@ -20,9 +20,10 @@ struct ColumnInfo {
     int sql_type = 0;         // the ODBC SQL type
 };
 
-// All rows of a query, read at once.
+// All rows of a query, read at once. The columns are shared with the
+// prepared statement that gave them (described once for all its runs).
 struct ResultSet {
-    std::vector<ColumnInfo> columns;
+    std::shared_ptr<const std::vector<ColumnInfo>> columns;
     std::vector<std::vector<Value>> rows;
 };
 
@@ -50,8 +51,9 @@ public:
     // when the driver manager or the database refuses; the description names
     // the connection string, its password hidden.
     void Open();
-    // Closes the connection and forgets its prepared statements. Never fails:
-    // a connection whose server has gone away is simply dropped.
+    // Closes the connection and forgets its prepared statements; an open
+    // transaction is rolled back. Never fails: a connection whose server has
+    // gone away is simply dropped.
     void Close();
     bool IsOpen() const;
 
@@ -71,6 +73,22 @@ public:
     // The same without preparing: for statements run once, such as DDL,
     // which not every driver can prepare.
     std::int64_t ExecuteDirect(const SqlText& sql);
+
+    // Makes the statements that follow one transaction, until
+    // CommitTransaction or RollbackTransaction; 3705 when one is open already.
+    // On SQLite it takes the database's write lock at once (BEGIN IMMEDIATE,
+    // waiting for another writer as long as the data source's Timeout), so it
+    // never fails halfway because another program wrote between its reads.
+    // A statement that fails inside undoes its own changes only and the
+    // others stand: SQLite aborts just the statement; on PostgreSQL, which
+    // would refuse everything after a failure, the connection goes back to a
+    // savepoint it moves after every successful write.
+    void BeginTransaction();
+    // Ends the open transaction, if any (nothing otherwise). A failed commit
+    // leaves no transaction open either.
+    void CommitTransaction();
+    void RollbackTransaction();
+    bool InTransaction() const;
 
     // The primary-key columns of a table (name as the database spells it),
     // empty when it has none; asked once per table and connection.

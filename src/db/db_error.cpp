@@ -31,6 +31,9 @@ std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code,
     // A name that is no UTF-8 or a text too long says nothing about the date
     // format, so none of these may make the log switch it.
     if (sqlstate == "22001" || sqlstate == "22003") return dberr::kDataOverflow;
+    // 54xxx: a value beyond what the server can hold (an index row too
+    // large): the value's fault, not the connection's, so the pump goes on.
+    if (StartsWith(sqlstate, "54")) return dberr::kDataOverflow;
     if (StartsWith(sqlstate, "22")) return dberr::kValueRefused;
     if (StartsWith(sqlstate, "23")) return dberr::kIntegrityViolation;
     if (StartsWith(sqlstate, "42") || StartsWith(sqlstate, "07")) return dberr::kErrorsInCommand;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 
 #include "common/ascii.h"
 #include "common/cp1252.h"
@@ -138,19 +139,24 @@ bool IsDistinct(std::string_view select) {
 }  // namespace
 
 std::string Field::AsText() const {
-    return Named(name_, source_, [&] { return value_.AsText(); });
+    return Named(name_, SourceText(), [&] { return value_.AsText(); });
 }
 std::string Field::AsUtf8() const {
-    return Named(name_, source_, [&] { return value_.AsUtf8(); });
+    return Named(name_, SourceText(), [&] { return value_.AsUtf8(); });
 }
 std::int64_t Field::AsInteger() const {
-    return Named(name_, source_, [&] { return value_.AsInteger(); });
+    return Named(name_, SourceText(), [&] { return value_.AsInteger(); });
 }
 std::int16_t Field::AsInt16() const {
-    return Named(name_, source_, [&] { return value_.AsInt16(name_); });
+    return Named(name_, SourceText(), [&] { return value_.AsInt16(name_); });
 }
 double Field::AsDouble() const {
-    return Named(name_, source_, [&] { return value_.AsDouble(); });
+    return Named(name_, SourceText(), [&] { return value_.AsDouble(); });
+}
+
+const std::string& Field::SourceText() const {
+    static const std::string none;
+    return source_ ? source_->Text() : none;
 }
 
 std::string SingleTableOf(std::string_view select) {
@@ -179,8 +185,13 @@ std::string SingleTableOf(std::string_view select) {
 
 Recordset::~Recordset() = default;
 
+const SqlText& Recordset::Source() const {
+    static const SqlText none;
+    return source_ ? *source_ : none;
+}
+
 void Recordset::Fail(std::int32_t number, const std::string& text) const {
-    throw RuntimeError(number, text + " (record set of " + source_.Text() + ")");
+    throw RuntimeError(number, text + " (record set of " + Source().Text() + ")");
 }
 
 void Recordset::RequireOpen(std::string_view operation) const {
@@ -201,8 +212,11 @@ Recordset::Row& Recordset::CurrentRow(std::string_view operation) {
 }
 
 std::size_t Recordset::ColumnIndex(std::string_view name) const {
-    for (std::size_t i = 0; i < result_.columns.size(); ++i) {
-        if (EqualsNoCase(result_.columns[i].name, name)) return i;
+    if (result_.columns) {
+        const std::vector<ColumnInfo>& columns = Columns();
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (EqualsNoCase(columns[i].name, name)) return i;
+        }
     }
     Fail(dberr::kItemNotFound,
          "Item cannot be found in the collection corresponding to the "
@@ -210,30 +224,27 @@ std::size_t Recordset::ColumnIndex(std::string_view name) const {
              std::string(name));
 }
 
-void Recordset::Open(const SqlText& sql) { Open(DBConnection(), sql); }
+void Recordset::Open(SqlText sql) { Open(DBConnection(), std::move(sql)); }
 
-void Recordset::Open(Connection& connection, const SqlText& sql) {
+void Recordset::Open(Connection& connection, SqlText sql) {
     if (open_) {
         Fail(errnum::kObjectOpen,
              "Operation is not allowed when the object is open: Open " + sql.Text());
     }
     connection_ = &connection;
-    source_ = sql;
+    source_ = std::make_shared<const SqlText>(std::move(sql));
     plan_.reset();
     Load();
     open_ = true;
 }
 
 void Recordset::Load() {
-    result_ = connection_->Query(source_);
+    result_ = connection_->Query(*source_);
     rows_.clear();
     rows_.reserve(result_.rows.size());
     for (std::vector<Value>& values : result_.rows) {
-        Row row;
-        row.original = values;
+        Row& row = rows_.emplace_back();
         row.values = std::move(values);
-        row.written.assign(row.values.size(), false);
-        rows_.push_back(std::move(row));
     }
     result_.rows.clear();
     position_ = 0;
@@ -289,15 +300,20 @@ Field Recordset::Fields(std::string_view name) const {
              "Either BOF or EOF is True, or the current record has been deleted; reading field " +
                  std::string(name) + " requires a current record");
     }
-    return Field(std::string(name), rows_[position_].values[column], source_.Text());
+    return Field(std::string(name), rows_[position_].values[column], source_);
 }
 
 void Recordset::SetField(std::string_view name, const Value& value) {
     std::size_t column = ColumnIndex(name);
     Row& row = CurrentRow("writing field " + std::string(name));
-    row.values[column] = Named(std::string(name), source_.Text(), [&] {
-        return ValueForColumn(value, result_.columns[column].sql_type);
+    Value converted = Named(std::string(name), Source().Text(), [&] {
+        return ValueForColumn(value, Columns()[column].sql_type);
     });
+    if (row.written.empty()) {
+        row.original = row.values;
+        row.written.assign(row.values.size(), false);
+    }
+    row.values[column] = std::move(converted);
     row.written[column] = true;
     editing_ = true;
 }
@@ -306,9 +322,7 @@ void Recordset::AddNew() {
     RequireOpen("AddNew");
     SaveIfEditing();
     Row row;
-    row.values.assign(result_.columns.size(), Value());
-    row.original = row.values;
-    row.written.assign(result_.columns.size(), false);
+    row.values.assign(Columns().size(), Value());
     row.is_new = true;
     rows_.push_back(std::move(row));
     position_ = rows_.size() - 1;
@@ -318,7 +332,7 @@ void Recordset::AddNew() {
 const Recordset::WritePlan& Recordset::Plan() {
     if (plan_) return *plan_;
     WritePlan plan;
-    const std::vector<ColumnInfo>& columns = result_.columns;
+    const std::vector<ColumnInfo>& columns = Columns();
 
     // The table: the drivers name each column's table; where they do not, the
     // FROM clause of the text does. The text looked at is the one sent, where
@@ -339,7 +353,7 @@ const Recordset::WritePlan& Recordset::Plan() {
     if (from_driver) {
         plan.table = {table};
     } else {
-        table = Utf8ToCp1252(SingleTableOf(source_.Sent()));
+        table = Utf8ToCp1252(SingleTableOf(Source().Sent()));
         if (table.empty()) {
             Fail(dberr::kErrorsInCommand,
                  "The row cannot be saved: the record set does not read a single table");
@@ -382,7 +396,7 @@ const Recordset::WritePlan& Recordset::Plan() {
         for (std::size_t i = 0; i < columns.size(); ++i) {
             if (plan.writable[i]) plan.key.push_back(i);
         }
-        if (IsDistinct(source_.Sent())) {
+        if (IsDistinct(Source().Sent())) {
             plan.locate = Locate::kGroup;
         } else {
             switch (connection_->dbms()) {
@@ -419,7 +433,7 @@ void Recordset::AppendConditions(SqlText& statement, const Row& row) {
         const std::size_t column = plan.key[n];
         if (n > 0) statement.Add(" AND ");
         statement.Identifier(*connection_, plan.columns[column]);
-        const Value& original = row.original[column];
+        const Value& original = Original(row, column);
         if (original.IsNull()) {
             statement.Add(" IS NULL");
         } else {
@@ -460,7 +474,7 @@ void Recordset::Insert(Row& row) {
     AppendTable(insert);
     std::vector<std::size_t> written;
     for (std::size_t i = 0; i < row.values.size(); ++i) {
-        if (row.written[i]) written.push_back(i);
+        if (Written(row, i)) written.push_back(i);
     }
     if (written.empty()) {
         insert.Add(" DEFAULT VALUES");
@@ -473,7 +487,7 @@ void Recordset::Insert(Row& row) {
         insert.Add(") VALUES (");
         for (std::size_t n = 0; n < written.size(); ++n) {
             if (n > 0) insert.Add(", ");
-            insert.Param(row.values[written[n]], result_.columns[written[n]].sql_type);
+            insert.Param(row.values[written[n]], Columns()[written[n]].sql_type);
         }
         insert.Add(")");
     }
@@ -483,7 +497,7 @@ void Recordset::Insert(Row& row) {
     // identity) or the values (defaults): the row can be found again only
     // after Requery has read it.
     row.key_unknown = std::any_of(plan.key.begin(), plan.key.end(),
-                                  [&](std::size_t k) { return !row.written[k]; });
+                                  [&](std::size_t k) { return !Written(row, k); });
 }
 
 void Recordset::UpdateRow(Row& row) {
@@ -498,15 +512,15 @@ void Recordset::UpdateRow(Row& row) {
     update.Add(" SET ");
     bool first = true;
     for (std::size_t i = 0; i < row.values.size(); ++i) {
-        if (!row.written[i]) continue;
+        if (!Written(row, i)) continue;
         if (!plan.writable[i]) {
             Fail(dberr::kErrorsInCommand,
-                 "The field " + result_.columns[i].name + " is computed and cannot be written");
+                 "The field " + Columns()[i].name + " is computed and cannot be written");
         }
         if (!first) update.Add(", ");
         update.Identifier(*connection_, plan.columns[i])
             .Add(" = ")
-            .Param(row.values[i], result_.columns[i].sql_type);
+            .Param(row.values[i], Columns()[i].sql_type);
         first = false;
     }
     if (first) return;
@@ -542,14 +556,13 @@ void Recordset::Update() {
             rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(position_));
             position_ = rows_.size();
         } else {
-            row.values = row.original;
-            row.written.assign(row.values.size(), false);
+            if (!row.original.empty()) row.values = std::move(row.original);
+            Settle(row);
         }
         editing_ = false;
         throw;
     }
-    row.original = row.values;
-    row.written.assign(row.values.size(), false);
+    Settle(row);
     editing_ = false;
 }
 

@@ -17,7 +17,9 @@ namespace kolbi {
 // One field of the current row, with what the error messages need to name it.
 class Field {
 public:
-    Field(std::string name, Value value, std::string source)
+    // source is the record set's SQL text, shared rather than copied: a field
+    // is read thousands of times a report, its error message rarely made.
+    Field(std::string name, Value value, std::shared_ptr<const SqlText> source)
         : name_(std::move(name)), value_(std::move(value)), source_(std::move(source)) {}
 
     const std::string& Name() const { return name_; }
@@ -34,9 +36,11 @@ public:
     double AsDouble() const;
 
 private:
+    const std::string& SourceText() const;
+
     std::string name_;
     Value value_;
-    std::string source_;
+    std::shared_ptr<const SqlText> source_;
 };
 
 // The record set every database procedure of the pump works with: opened from
@@ -61,11 +65,11 @@ public:
     // Runs the SELECT on the shared connection (DBConnection) or on the one
     // given, reads its rows and stands on the first. 3705 when already open;
     // when the query fails the record set stays closed.
-    void Open(const SqlText& sql);
-    void Open(Connection& connection, const SqlText& sql);
+    void Open(SqlText sql);
+    void Open(Connection& connection, SqlText sql);
     bool IsOpen() const { return open_; }
     // The SQL text it was last opened with.
-    const SqlText& Source() const { return source_; }
+    const SqlText& Source() const;
 
     // True when there is no current row: past the last row, or no row at all.
     bool Eof() const;
@@ -106,7 +110,9 @@ public:
 private:
     struct Row {
         std::vector<Value> values;
-        std::vector<Value> original;
+        // Both empty until a field of the row is written: most rows are only
+        // read, and copying every value read would double the reading.
+        std::vector<Value> original;  // the values as read, kept at the first write
         std::vector<bool> written;
         bool is_new = false;  // begun by AddNew, not yet inserted
         bool deleted = false;
@@ -143,9 +149,21 @@ private:
     void AppendConditions(SqlText& statement, const Row& row);
     void Insert(Row& row);
     void UpdateRow(Row& row);
+    const std::vector<ColumnInfo>& Columns() const { return *result_.columns; }
+    static bool Written(const Row& row, std::size_t column) {
+        return !row.written.empty() && row.written[column];
+    }
+    static const Value& Original(const Row& row, std::size_t column) {
+        return row.original.empty() ? row.values[column] : row.original[column];
+    }
+    // The row has been saved or its writes dropped: nothing written any more.
+    static void Settle(Row& row) {
+        row.original.clear();
+        row.written.clear();
+    }
 
     Connection* connection_ = nullptr;
-    SqlText source_;
+    std::shared_ptr<const SqlText> source_;
     bool open_ = false;
     ResultSet result_;
     std::vector<Row> rows_;

@@ -205,7 +205,7 @@ std::vector<std::string> CheckSchema(Connection& connection) {
         }
         for (const std::string& column : table.columns) {
             bool found =
-                std::any_of(result.columns.begin(), result.columns.end(),
+                std::any_of(result.columns->begin(), result.columns->end(),
                             [&](const ColumnInfo& c) { return EqualsNoCase(c.name, column); });
             if (!found) problems.push_back("table " + table.name + " has no column " + column);
         }

@@ -7,7 +7,7 @@ namespace kolbi {
 
 void SqlText::AppendWords(std::string_view words) {
     text_.append(words);
-    sent_.append(Cp1252ToUtf8(words));
+    AppendCp1252AsUtf8(sent_, words);
 }
 
 SqlText& SqlText::Add(SqlWords words) {

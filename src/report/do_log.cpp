@@ -25,6 +25,38 @@ enum class Next {
     kReturn,      // Do_Log returns at once, Timer1 left disabled
 };
 
+// A report's database work as one transaction: wholly applied or, when the
+// program ends in the middle of it, not at all, and one commit instead of
+// one per write. It begins after the activity row has been committed on its
+// own, so other sessions see which workstation is being processed, and ends
+// when the report's work is done, whichever way the report ends: committed
+// as the writes would have been one by one, or rolled back when the program
+// ends meanwhile (killed, the connection simply goes, with the same effect).
+// A failure to begin leaves the report to commit write by write; a failure
+// to commit is reported like any other.
+class ReportTransaction {
+public:
+    explicit ReportTransaction(Procedure& Do_Log) {
+        open_ = Do_Log.Run([] { DBConnection().BeginTransaction(); });
+    }
+    ~ReportTransaction() {
+        if (open_) RunAbsorbed([] { DBConnection().RollbackTransaction(); });
+    }
+    ReportTransaction(const ReportTransaction&) = delete;
+    ReportTransaction& operator=(const ReportTransaction&) = delete;
+
+    // Also when the pass has been left: what was written stays written.
+    void Commit() {
+        if (!open_) return;
+        open_ = false;
+        Procedure commit("in procedure Do_Log of Feuille Form1", AfterReport::kContinue);
+        commit.Run([] { DBConnection().CommitTransaction(); });
+    }
+
+private:
+    bool open_ = false;
+};
+
 std::string WaitingCaption(int count) {
     return std::to_string(count) + " fichier(s) d\u00E9compress\u00E9(s) en attente...";
 }
@@ -46,7 +78,10 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
         return Next::kEndPass;
     }
 
-    if (pass.workstation != pass.last_workstation) {
+    const bool new_workstation = pass.workstation != pass.last_workstation;
+    if (new_workstation) Do_Log.Run([&] { SetTransac("", pass.workstation); });
+    ReportTransaction transaction(Do_Log);
+    if (new_workstation) {
         WorkstationStep(Do_Log, pass, form);
     } else {
         // The previous report of this workstation emptied lstDBProd: its stored
@@ -59,6 +94,7 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
     ReportRead read = ReportRead::kRead;
     const bool was_read = Do_Log.Run([&] { read = ReadReport(path, form.lstInFile); });
     if (read == ReportRead::kStillEncoded) {
+        transaction.Commit();
         DeleteOrMoveToFailed(path);
         form.lstInFile.Clear();
         return Next::kReturn;
@@ -67,6 +103,7 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
     if (!was_read && form.lstInFile.ListCount() == 0) {
         // Nothing could be read: reconciling an empty report would unlink
         // every product of the workstation.
+        transaction.Commit();
         return Do_Log.Left() ? Next::kReturn : Next::kNextReport;
     }
 
@@ -87,6 +124,7 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
         Do_Log.Run([&] { CompareProdList(form, pass.workstation, pass.PosteID); });
     }
     Do_Log.Run([&] { SetTransac("", ""); });
+    transaction.Commit();
 
     Do_Log.Run([&] { LetPendingEventsRun(); });
     Do_Log.Run([&] { form.ClearAll(); });

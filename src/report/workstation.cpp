@@ -4,7 +4,6 @@
 #include "common/pending_events.h"
 #include "db/db_connect.h"
 #include "db/recordset.h"
-#include "report/set_transac.h"
 
 namespace kolbi {
 namespace {
@@ -27,7 +26,6 @@ bool IsPlaceholderDate(const Field& field) {
 
 void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
     Recordset postes;
-    Do_Log.Run([&] { SetTransac("", pass.workstation); });
     Do_Log.Run([&] {
         postes.Open(SqlText("SELECT * From Postes ")
                         .Add("WHERE Poste_Nom = ")
@@ -69,8 +67,8 @@ void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
             {"Poste_LastHardInventory", Today()},
             {"Poste_LastUser", text_default},
         };
-        for (const auto& [column, value] : new_row) {
-            Do_Log.Run([&] { postes.SetField(column, value); });
+        for (const auto& write : new_row) {
+            Do_Log.Run([&] { postes.SetField(write.first, write.second); });
         }
         Do_Log.Run([&] { postes.Update(); });
         // The identity the database gave the row is known only by reading it again.

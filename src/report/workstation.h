@@ -16,11 +16,11 @@ struct PassState {
     std::int16_t ProductID = 0;  // of the last catalogued line
 };
 
-// The workstation step of the report pass: names the workstation in the
-// activity row, finds or creates its Postes row, stamps its software
-// inventory dates with today's date, sets PosteID and IsFirstInventory(), and
-// loads its stored products into lists.lstDBProd. Every action runs through
-// Do_Log, the pass's procedure.
+// The workstation step of the report pass, after the pass has named the
+// workstation in the activity row: finds or creates its Postes row, stamps
+// its software inventory dates with today's date, sets PosteID and
+// IsFirstInventory(), and loads its stored products into lists.lstDBProd.
+// Every action runs through Do_Log, the pass's procedure.
 void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists);
 
 // Links every product of lists.lstLogProd to the workstation (a workstation

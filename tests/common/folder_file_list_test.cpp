@@ -27,6 +27,8 @@ TEST(FolderFileList, ListsMatchingFilesWithoutRegardToCaseInNameOrder) {
     EXPECT_THROW((void)list.List(3), RuntimeError);
     list.SetPattern("*.txt;*.PART");
     EXPECT_THAT(list.Names(), ElementsAre("notes.txt", "x.SILog.part"));
+    list.SetPattern("pc?_1*.silog");
+    EXPECT_THAT(list.Names(), ElementsAre("PC1_10.SILOG", "PC2_1.SILog"));
 }
 
 // It holds what it read until refreshed; a folder that is missing when set is

@@ -7,14 +7,17 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "codec/cls_huffman.h"
 #include "common/clock.h"
+#include "common/cp1252.h"
 #include "common/pump_settings.h"
 #include "db/db_connect.h"
 #include "db/db_test.h"
 #include "log/write_log.h"
 #include "queue/processing_cycle.h"
+#include "reportgen/manifest.h"
 #include "report/do_log.h"
 #include "support/failing_file_system.h"
 #include "ui/form1.h"
@@ -57,6 +60,12 @@ protected:
         }
         std::sort(names.begin(), names.end());
         return names;
+    }
+    // The rows of a query as UTF-8 texts, as the agents' expectations are.
+    std::set<std::string> Set(const std::string& sql) {
+        std::set<std::string> rows;
+        for (const std::string& row : db_->Rows(sql)) rows.insert(Cp1252ToUtf8(row));
+        return rows;
     }
     std::vector<std::string> Postes() {
         return db_->Rows("SELECT Poste_Nom FROM Postes ORDER BY Poste_Nom");
@@ -139,6 +148,37 @@ TEST_P(PipelineTest, AWorkstationIsCreatedOnceAndItsDatesStamped) {
     }
 }
 
+// A second report of the same workstation in one pass is reconciled with
+// what the first one stored, not linked a second time.
+TEST_P(PipelineTest, ASecondReportOfAWorkstationInOnePassIsReconciled) {
+    Waiting("PC1_1.SILog", "x!d!Alpha!1!A Corp\r\nx!d!Beta!1!B Corp\r\n");
+    Waiting("PC1_2.SILog", "x!d!Alpha!1!A Corp\r\nx!d!Gamma!1!C Corp\r\n");
+    Do_Log(form_);
+    EXPECT_THAT(db_->Rows("SELECT s.SOFTPRODUCT_PRODUCT FROM PosteSoftware l JOIN SoftProduct s "
+                          "ON s.SOFTPRODUCT_ID = l.PosteSoft_ProductID ORDER BY 1"),
+                ElementsAre("Alpha", "Gamma"));
+    // Both reports belong to the workstation's first inventory: no alert.
+    EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM Changement"), ElementsAre("0"));
+}
+
+// A stop that arrives during a pass ends the program once the report in
+// hand is done with, before the next one.
+TEST_P(PipelineTest, AStopWaitsForTheReportInHand) {
+    struct StoppingHost : Form1Host {
+        void Repaint() override {}
+        void Unload() override {}
+        bool UnloadPending() const override { return true; }
+    } host;
+    form_.SetHost(&host);
+    Waiting("PC1_1.SILog", kReport);
+    Waiting("PC2_1.SILog", kReport);
+    EXPECT_THROW(Do_Log(form_), ProgramEnded);
+    form_.SetHost(nullptr);
+    EXPECT_THAT(Postes(), ElementsAre("PC1"));
+    EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM PosteSoftware"), ElementsAre("1"));
+    EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
+}
+
 // Reports without a workstation name are disposed of and end the pass; one
 // that is still HE3 ends it too, and leaves Timer1 off.
 TEST_P(PipelineTest, ReportsThatEndThePass) {
@@ -181,6 +221,111 @@ TEST_P(PipelineTest, OddNamesAndSpecialFiles) {
     EXPECT_THAT(Files(incoming_.path()), ElementsAre("fifo_1.SILog"));
     EXPECT_EQ(outside.Read("target"), "not to be touched");
     EXPECT_FALSE(outside.Has("planted"));
+}
+
+// Two rounds of simulated agents, the second with products installed and
+// removed, against what the agents say they reported: links, alerts (none
+// on first inventories, none for an ignored product), vendor names, ODBC rows.
+TEST_P(PipelineTest, TwoRoundsOfAgentsEndAsTheyReported) {
+    ReportGeneratorOptions options;
+    options.seed = 7;
+    options.products_per_report = 40;
+    options.churn_percent = 10;
+    const int workstations = 5;
+    std::set<std::string> links, alerts, vendors, sources;
+    std::string ignored;
+    for (int round = 1; round <= 2; ++round) {
+        options.round = round;
+        SimulatedRound sim(options);
+        links.clear();
+        for (int n = 1; n <= workstations; ++n) {
+            ExpectedReport expected;
+            GeneratedReport report = sim.Report(n, expected);
+            Drop(report.file_name, report.text);
+            for (const ExpectedProduct& p : expected.installed) {
+                links.insert(expected.workstation + "|" + p.product);
+                if (!p.vendor.empty()) vendors.insert(p.product + "|" + p.vendor);
+            }
+            if (round == 2 && n == 1) {
+                ASSERT_FALSE(expected.removed.empty());
+                ignored = expected.removed.front();
+                db_->connection().Execute(
+                    SqlText("UPDATE SoftProduct SET SOFTPRODUCT_IGNORE = 1 ")
+                        .Add("WHERE SOFTPRODUCT_PRODUCT = ")
+                        .QuotedUtf8(ignored));
+            }
+            for (const std::string& name : expected.added) {
+                alerts.insert(expected.workstation + "|2||967|" + name);
+            }
+            for (const std::string& name : expected.removed) {
+                if (name != ignored) alerts.insert(expected.workstation + "|3||968|" + name);
+            }
+            for (const GeneratedDriverLine& driver : report.drivers) {
+                for (const GeneratedDataSource& source : driver.sources) {
+                    sources.insert(expected.workstation + "|" + driver.name + "|" + driver.version +
+                                   "|" + source.name + "|" + source.database + "|" +
+                                   source.server);
+                }
+            }
+        }
+        RunCycle();
+        EXPECT_TRUE(pump_.LogLines().empty()) << pump_.LogLines().front();
+        EXPECT_EQ(Set("SELECT p.Poste_Nom, s.SOFTPRODUCT_PRODUCT FROM PosteSoftware l "
+                      "JOIN Postes p ON p.PosteID = l.PosteSoft_PosteID "
+                      "JOIN SoftProduct s ON s.SOFTPRODUCT_ID = l.PosteSoft_ProductID"),
+                  links)
+            << "round " << round;
+        EXPECT_EQ(Set("SELECT Changement_Poste, Changement_Critique, Changement_Data "
+                      "FROM Changement WHERE Changement_Type = 2 AND Changement_ACK = 0"),
+                  alerts)
+            << "round " << round;
+    }
+    std::set<std::string> stored_vendors =
+        Set("SELECT SOFTPRODUCT_PRODUCT, SOFTPRODUCT_COPYRIGHT FROM SoftProduct");
+    for (const std::string& vendor : vendors) EXPECT_TRUE(stored_vendors.count(vendor)) << vendor;
+    EXPECT_EQ(Set("SELECT p.Poste_Nom, d.ODBC_DrvName, d.ODBC_ProdVers, s.DSN_Name, "
+                  "s.DSN_DBName, s.DSN_ServName FROM ODBC_DSN s "
+                  "JOIN ODBC_Drv d ON d.ODBC_ID = s.DSN_ODBC_ID "
+                  "JOIN Postes p ON p.PosteID = s.DSN_POSTEID"),
+              sources);
+}
+
+// Awkward product and ODBC lines: each is catalogued or left out as its
+// fields say, and what is stored reads back exactly as reported.
+TEST_P(PipelineTest, AwkwardLinesAreStoredExactlyOrLeftOut) {
+    std::string long_name;  // that no compression makes short
+    for (unsigned i = 1; long_name.size() < 10000; i = i * 1103515245u + 12345u) {
+        long_name += static_cast<char>('a' + (i >> 16) % 26);
+    }
+    std::string many_sources;
+    for (int i = 0; i < 200; ++i) many_sources += "(ds" + std::to_string(i) + ";db;srv)\xAC";
+    many_sources.pop_back();
+    const std::string accented = "L'\xE9t\xE9 d'\xC8ve \xBD";
+    const std::string lines[] = {
+        "x!!!!",                                            // empty fields
+        "x!d!" + long_name + "!1!Acme Inc.",                // a 10,000-character name
+        "x!d!Vendorless!1!Copyright 2005",                  // the vendor normalises to nothing
+        "x!d!Dup Tool!1!Dup Corp", "x!d!Dup Tool!2!Dup Corp",  // twice in one report
+        "x!" + accented + "!Caf\xE9 d'Or!2, 0!(c) 1999 O'Neil Soci\xE9t\xE9",
+        "\xAC" "d\xAC" "DrvNone\xAC" "1\xAC" "Maker",           // no data source
+        "\xAC" "d\xAC" "Drv200\xAC" "1\xAC" "Maker\xAC" + many_sources,
+        "\xAC" "d\xAC" "DrvEnd\xAC" "1\xAC" "Maker\xAC" "(a;b;c)\xAC",  // "¬" at the end
+    };
+    std::string report;
+    for (const std::string& line : lines) report += line + "\r\n";
+    Drop("PC1_1.SILog", report);
+    RunCycle();
+
+    EXPECT_TRUE(pump_.LogLines().empty()) << pump_.LogLines().front();
+    EXPECT_EQ(Set("SELECT SOFTPRODUCT_PRODUCT, SOFTPRODUCT_COPYRIGHT, SOFTPRODUCT_DESCRIPTION "
+                  "FROM SoftProduct"),
+              (std::set<std::string>{
+                  long_name + "|Acme|d", "Dup Tool|Dup|d",
+                  Cp1252ToUtf8("Cafe d Or|ONeil Soci\xE9t\xE9|" + accented),
+                  "DrvNone|Maker|d", "Drv200|Maker|d", "DrvEnd|Maker|d"}));
+    EXPECT_EQ(db_->Rows("SELECT COUNT(*) FROM PosteSoftware"), std::vector<std::string>{"6"});
+    EXPECT_EQ(Set("SELECT ODBC_Desc FROM ODBC_Drv"), (std::set<std::string>{"Drv200", "DrvEnd"}));
+    EXPECT_EQ(db_->Rows("SELECT COUNT(*) FROM ODBC_DSN"), std::vector<std::string>{"202"});
 }
 
 KOLBI_ON_BOTH_DATABASES(PipelineTest);

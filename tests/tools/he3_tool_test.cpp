@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "codec/cls_huffman.h"
 #include "codec/stream_builder.h"
@@ -112,6 +113,24 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
     EXPECT_EQ(trailing.out, "ab");
     EXPECT_EQ(trailing.err,
               "he3: " + folder_ / "in" + ": warning: 3 bytes after the data bits, ignored\n");
+}
+
+// A file over the codec's 2 GiB limit is refused by its size, before a byte
+// of it is read (a sparse file: nothing on disk, and nothing read either).
+TEST_F(He3ToolTest, RefusesAnInputOverTheLimitBeforeReadingIt) {
+    const std::string big = Write("big", "");
+    std::filesystem::resize_file(big, std::uintmax_t{1} << 31);
+    for (const char* command : {"compress", "decompress", "info"}) {
+        std::vector<std::string> args = {command, big};
+        if (std::string(command) != "info") args.push_back(folder_ / "out");
+        const ProcessResult run = He3(args);
+        EXPECT_EQ(run.exit_status, 1) << command;
+        EXPECT_EQ(run.err, "he3: " + big +
+                               ": too large for an HE3 stream (2147483648 bytes, at most "
+                               "2147483647)\n")
+            << command;
+        EXPECT_FALSE(folder_.Has("out")) << command;
+    }
 }
 
 TEST(He3CommandLine, WrongOnesExitWithTwoAndOneLineHelpGoesToStandardOutput) {

@@ -64,9 +64,12 @@ private:
     bool shown_ = false;
 };
 
+// Inputs and streams alike: the codec counts bytes in 32 bits.
+constexpr std::size_t kLargestInput = std::numeric_limits<std::int32_t>::max();
+
 std::optional<std::vector<std::uint8_t>> ReadInput(const std::string& path, int& status) {
     std::string error;
-    auto bytes = ReadAllBytes(path, error);
+    auto bytes = ReadAllBytes(path, kLargestInput, error);
     if (!bytes) status = Fail(DisplayName(path, false), error);
     return bytes;
 }
@@ -82,20 +85,23 @@ int Compress(const std::string& in_path, const std::string& out_path) {
     auto bytes = ReadInput(in_path, status);
     if (!bytes) return status;
     const std::string name = DisplayName(in_path, false);
-    if (bytes->size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        return Fail(name, "too large for an HE3 stream (" + std::to_string(bytes->size()) +
-                              " bytes, at most 2147483647)");
-    }
     clsHuffman codec;
+    // The stream goes to the file as it is made, never whole in memory.
+    std::optional<OutputFile> out;
     {
         ProgressDisplay progress(codec, name, "compressing", bytes->size());
         try {
-            codec.EncodeByte(*bytes, static_cast<std::int32_t>(bytes->size()));
+            codec.EncodeTo(*bytes, [&](std::span<const std::uint8_t> piece) {
+                if (!out) out.emplace(out_path);
+                out->Write(piece);
+            });
         } catch (const RuntimeError& error) {
             return Fail(name, "cannot compress: " + error.description());
         }
     }
-    return WriteOutput(out_path, *bytes);
+    std::string error;
+    if (!out->Close(error)) return Fail(DisplayName(out_path, true), error);
+    return kHe3Ok;
 }
 
 He3Verification DecodeChecked(const std::string& name, const std::vector<std::uint8_t>& stream) {

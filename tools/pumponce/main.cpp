@@ -7,8 +7,10 @@
 // Like kolbipump it reads KolbiPumps.ini from its own folder and writes its
 // error log there, so it is copied beside the pump it stands in for.
 #include <langinfo.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include "common/pump_settings.h"
 #include "db/db_connect.h"
 #include "db/recordset.h"
+#include "db/statement_trace.h"
 #include "service/process_priority.h"
 #include "service/pump_host.h"
 #include "service/service_platform.h"
@@ -27,10 +30,12 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kolbipump-once [--quiet]\n"
+    "usage: kolbipump-once [--quiet] [--trace FILE]\n"
     "Runs the pump's start of processing and its processing cycles until the\n"
     "incoming folder holds no compressed report, then prints a summary read\n"
-    "from the inventory database. Reads KolbiPumps.ini from its own folder.\n"
+    "from the inventory database and the peak memory. Reads KolbiPumps.ini\n"
+    "from its own folder. --trace writes every statement sent, with its\n"
+    "values, to FILE (what bench/pipeline/bare_loop replays).\n"
     "Exit status: 0 done, 1 the pump ended on a failure (see its error log),\n"
     "2 bad usage.\n";
 
@@ -52,6 +57,9 @@ void PrintSummary(int reports, double seconds) {
     std::printf("%d report(s) in %.2f s", reports, seconds);
     if (reports > 0 && seconds > 0) std::printf(" (%.0f reports/s)", reports / seconds);
     std::printf("\n");
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak memory %ld KiB\n", usage.ru_maxrss);
     kolbi::DBConnect();
     const std::pair<const char*, const char*> tables[] = {
         {"Postes", "workstations"},          {"SoftProduct", "catalogue entries"},
@@ -68,9 +76,12 @@ void PrintSummary(int reports, double seconds) {
 
 int main(int argc, char** argv) {
     bool quiet = false;
+    const char* trace_path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quiet") == 0) {
             quiet = true;
+        } else if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc) {
+            trace_path = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
             return 0;
@@ -82,6 +93,17 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
     std::setlocale(LC_NUMERIC, "C");
+
+    std::FILE* trace = nullptr;
+    if (trace_path) {
+        trace = std::fopen(trace_path, "w");
+        if (!trace) {
+            std::fprintf(stderr, "kolbipump-once: cannot write %s: %s\n", trace_path,
+                         std::strerror(errno));
+            return 1;
+        }
+        kolbi::TraceStatementsTo(trace);
+    }
 
     kolbi::LinuxServicePlatform platform;
     kolbi::ProcessPriority priority;
@@ -113,6 +135,10 @@ int main(int argc, char** argv) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (trace) {
+        kolbi::TraceStatementsTo(nullptr);
+        std::fclose(trace);
+    }
     try {
         PrintSummary(reports, seconds);
     } catch (const std::exception& error) {
