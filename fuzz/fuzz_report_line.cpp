@@ -8,7 +8,7 @@
 
 #include "common/runtime_error.h"
 #include "fuzz_check.h"
-#include "report/catalogue.h"
+#include "report/product_names.h"
 #include "report/report_line.h"
 
 namespace {

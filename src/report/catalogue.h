@@ -6,6 +6,7 @@
 
 #include "common/list_box.h"
 #include "log/procedure.h"
+#include "report/product_names.h"
 #include "report/report_line.h"
 
 namespace kolbi {
@@ -19,12 +20,5 @@ namespace kolbi {
 // and the pass's rule decides what follows.
 void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int16_t PosteID,
                       std::int16_t& ProductID, ListBox& lstLogProd);
-
-// The catalogue key of a product name (Windows-1252); "" for an operating
-// system line, which is not catalogued.
-std::string CleanProductName(std::string_view product);
-
-// The vendor name cut down from a copyright text (Windows-1252).
-std::string VendorName(std::string_view copyright);
 
 }  // namespace kolbi

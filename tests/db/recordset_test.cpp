@@ -143,9 +143,10 @@ TEST_P(RecordsetTest, ADeletedRowIsSkippedAndCannotBeRead) {
                 ElementsAre("A", "C"));
 }
 
-// Names with apostrophes break nothing, and Windows-1252 text comes back as
-// the same bytes while the database holds UTF-8.
-TEST_P(RecordsetTest, ApostrophesAndWindows1252TextRoundTrip) {
+// Names with apostrophes break nothing, Windows-1252 text comes back as the
+// same bytes while the database holds UTF-8, and values longer than one read
+// (1,023 bytes) come back whole, a UTF-8 character cut by the read included.
+TEST_P(RecordsetTest, ApostrophesWindows1252AndLongValuesRoundTrip) {
     const std::string product =
         "L'\xC9"
         "diteur \xE9l\xE9gant \xA9 \x80 \xAC 50%";
@@ -170,6 +171,28 @@ TEST_P(RecordsetTest, ApostrophesAndWindows1252TextRoundTrip) {
         connection(),
         SqlText("SELECT * From SoftProduct WHERE SOFTPRODUCT_PRODUCT = ").Quoted("x' OR '1'='1"));
     EXPECT_TRUE(rs.Eof());
+
+    db_->Run("CREATE TABLE Notes (n INTEGER, v TEXT)");
+    std::vector<std::string> values;
+    for (std::size_t size : {1022, 1023, 1024, 2046, 2047, 5000}) values.emplace_back(size, 'x');
+    for (std::size_t at : {1021, 1022, 2044, 2045}) {  // "é" then "€" across a boundary
+        values.push_back(std::string(at, 'x') + "\u00E9\u20AC" + std::string(600, 'y'));
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        Command(connection())
+            .Execute(SqlText("INSERT INTO Notes VALUES (")
+                         .Number(std::int64_t(i))
+                         .Add(", ")
+                         .Param(Value::Utf8(values[i]))
+                         .Add(")"));
+    }
+    rs.Close();
+    rs.Open(connection(), SqlText("SELECT * From Notes ORDER BY n"));
+    for (const std::string& value : values) {
+        ASSERT_FALSE(rs.Eof());
+        EXPECT_EQ(rs.Fields("v").AsUtf8(), value) << value.size() << " bytes";
+        rs.MoveNext();
+    }
 }
 
 // Values around the room a fetched column is given, and far beyond it, come

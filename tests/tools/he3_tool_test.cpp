@@ -120,16 +120,16 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
 TEST_F(He3ToolTest, RefusesAnInputOverTheLimitBeforeReadingIt) {
     const std::string big = Write("big", "");
     std::filesystem::resize_file(big, std::uintmax_t{1} << 31);
-    for (const char* command : {"compress", "decompress", "info"}) {
-        std::vector<std::string> args = {command, big};
-        if (std::string(command) != "info") args.push_back(folder_ / "out");
+    for (std::vector<std::string> args : {std::vector<std::string>{"compress", big, folder_ / "out"},
+                                          std::vector<std::string>{"decompress", big, folder_ / "out"},
+                                          std::vector<std::string>{"info", big}}) {
         const ProcessResult run = He3(args);
-        EXPECT_EQ(run.exit_status, 1) << command;
+        EXPECT_EQ(run.exit_status, 1) << args[0];
         EXPECT_EQ(run.err, "he3: " + big +
                                ": too large for an HE3 stream (2147483648 bytes, at most "
                                "2147483647)\n")
-            << command;
-        EXPECT_FALSE(folder_.Has("out")) << command;
+            << args[0];
+        EXPECT_FALSE(folder_.Has("out")) << args[0];
     }
 }
 
