@@ -1,5 +1,6 @@
-// The window's procedures on the event loop, driven by a fake clock: start-up
-// modes, the tick rule, the service events and when handlers may run.
+// The service host in process, on a fake service platform and a fake clock:
+// start-up modes, the tick rule, the service events, when handlers may run,
+// and install and uninstall where systemd runs (which no test may do for real).
 #include "service/pump_host.h"
 
 #include <gmock/gmock.h>
@@ -11,8 +12,7 @@
 #include <functional>
 
 #include "common/pending_events.h"
-#include "config/ini_file.h"
-#include "service/fake_service_platform.h"
+#include "service/leading_number.h"
 #include "support/pump_fixture.h"
 
 namespace kolbi {
@@ -23,31 +23,77 @@ using ::testing::AllOf;
 using ::testing::ElementsAre;
 using testing::ExitStatusOf;
 using ::testing::HasSubstr;
+using Entry = std::pair<int, std::string>;  // syslog priority, text
+
+// Records what the pump asks of systemd and syslog.
+class FakeServicePlatform : public ServicePlatform {
+public:
+    std::string ExecutablePath() override { return executable; }
+    std::string UnitFolder() override { return unit_folder; }
+    bool SystemctlUsable() override { return true; }
+    int Systemctl(const std::vector<std::string>& arguments) override {
+        systemctl_calls.push_back(arguments);
+        return systemctl_status;
+    }
+    bool UnderServiceManager() override { return false; }
+    // Never under systemd here: there is nobody to tell.
+    void Notify(const std::string& state) override { ADD_FAILURE() << "told systemd " << state; }
+    void SystemLog(int priority, const std::string& text) override {
+        log_entries.emplace_back(priority, text);
+    }
+
+    std::string executable = "/opt/kolbi/kolbipump";
+    std::string unit_folder;
+    int systemctl_status = 0;
+    std::vector<std::vector<std::string>> systemctl_calls;
+    std::vector<Entry> log_entries;
+};
+
+// Install reloads systemd and enables the unit (start mode 2); uninstall stops
+// and disables it first. A unit whose service systemctl could not stop is
+// kept. Runs of the real program, without systemctl: program_test.cpp.
+TEST(ServiceControl, InstallAndUninstallWhereSystemctlRuns) {
+    const std::string unit = "kolbi-software-inventory-pump.service";
+    testing::TempFolder units;
+    FakeServicePlatform platform;
+    platform.unit_folder = units.path();
+    ServiceControl control(platform);
+    control.Set(5, std::string("Kolbi Software Inventory Pump"));
+    control.Set(10, std::int32_t{2});
+    EXPECT_TRUE(control.Install());
+    EXPECT_TRUE(control.Uninstall());
+    EXPECT_FALSE(units.Has(unit));
+    using Calls = std::vector<std::vector<std::string>>;
+    EXPECT_EQ(platform.systemctl_calls, (Calls{{"daemon-reload"},
+                                               {"enable", unit},
+                                               {"stop", unit},
+                                               {"disable", unit},
+                                               {"daemon-reload"}}));
+    platform.systemctl_status = 1;
+    EXPECT_FALSE(control.Install());
+    EXPECT_FALSE(control.Uninstall());
+    EXPECT_EQ(control.LastError(),
+              "systemctl stop " + unit + " failed (exit status 1); " + units / unit + " is kept");
+    platform.executable = "/opt/a\nb/kolbipump";  // a line break cannot stand in a unit
+    EXPECT_FALSE(control.Install());
+}
 
 // Stands in for the queue, the report pass and the database.
 class RecordingProcessing : public Form1Processing {
 public:
     void Do_Log(Form1& form) override {
         ++do_logs;
-        Enter();
         if (on_do_log) on_do_log(form);
-        --depth;
     }
     void ProcessingCycle(Form1& form, Procedure& Timer1_Timer) override {
         ++cycles;
-        Enter();
         if (on_cycle) on_cycle(form, Timer1_Timer);
-        --depth;
     }
     void CloseIdleConnection() override { ++idle_closes; }
 
-    int do_logs = 0, cycles = 0, idle_closes = 0, deepest = 0;
+    int do_logs = 0, cycles = 0, idle_closes = 0;
     std::function<void(Form1&)> on_do_log;
     std::function<void(Form1&, Procedure&)> on_cycle;
-
-private:
-    void Enter() { deepest = std::max(deepest, ++depth); }
-    int depth = 0;
 };
 
 class PumpHostTest : public ::testing::Test {
@@ -55,7 +101,6 @@ protected:
     PumpHostTest() {
         std::filesystem::create_directories(pump_.app / "in/incoming");
         WriteIni("1");
-        host = std::make_unique<PumpHost>(platform, priority, PumpHost::Options{false});
         host->form().SetProcessing(&processing);
     }
     void WriteIni(const std::string& refresh) {
@@ -77,80 +122,71 @@ protected:
     Form1& form() { return host->form(); }
 
     testing::PumpEnvironment pump_;
-    testing::FakeServicePlatform platform;
+    FakeServicePlatform platform;
     std::vector<int> nice_values;
     ProcessPriority priority{[this](int nice) {
         nice_values.push_back(nice);
         return nice >= 19;  // only lowering is allowed, as for an ordinary user
     }};
     RecordingProcessing processing;
-    std::unique_ptr<PumpHost> host;
+    std::unique_ptr<PumpHost> host =
+        std::make_unique<PumpHost>(platform, priority, PumpHost::Options{false});
 };
 
-TEST_F(PumpHostTest, ServiceModeHandsOverToTheManagerAndStartsProcessingAfter30Seconds) {
-    platform.under_manager = true;
+// Readiness and its notifications on the real program: program_test.cpp.
+TEST_F(PumpHostTest, ServiceModeStartsProcessingAfter30SecondsAndPauseStopsOnlyTheWatchdog) {
     ASSERT_EQ(Load(""), std::nullopt);
-    using Setting = std::pair<int, ServiceControl::Value>;
-    const std::string product = "Kolbi Software Inventory Pump";
-    EXPECT_THAT(
-        host->NTServiceOCX().SettingsMade(),
-        ElementsAre(Setting{6, false}, Setting{2, std::int32_t{6}}, Setting{8, false},
-                    Setting{5, product}, Setting{9, product}, Setting{10, std::int32_t{2}}));
-    EXPECT_FALSE(form().Visible);
-    EXPECT_FALSE(form().Timer1.Enabled());
-    EXPECT_TRUE(form().TimerStart.Enabled());
     EXPECT_THAT(nice_values, ElementsAre(19));  // the idle class
-
-    ASSERT_EQ(DoEvents(), std::nullopt);  // the manager's Start
-    EXPECT_THAT(platform.notifications, ElementsAre("READY=1", "STATUS=Running"));
-    EXPECT_TRUE(form().timerService.Enabled());
+    ASSERT_EQ(DoEvents(), std::nullopt);        // the manager's Start
     ASSERT_EQ(Advance(seconds(29)), std::nullopt);
     EXPECT_EQ(processing.do_logs, 0);
     ASSERT_EQ(Advance(seconds(1)), std::nullopt);  // TimerStart: configuration, first pass
-    EXPECT_EQ(Settings().Refresh, "1");
     EXPECT_EQ(processing.do_logs, 1);
-    EXPECT_FALSE(form().TimerStart.Enabled());
-    EXPECT_TRUE(form().Timer1.Enabled());
     ASSERT_EQ(Advance(seconds(30)), std::nullopt);  // the first tick of Timer1
     EXPECT_EQ(processing.cycles, 1);
     ASSERT_EQ(Advance(seconds(600)), std::nullopt);  // one late tick, not twenty
     EXPECT_EQ(processing.cycles, 2);
+
+    ::raise(SIGUSR1);  // Pause, as the operator sends it
+    ASSERT_EQ(DoEvents(), std::nullopt);
+    EXPECT_FALSE(form().timerService.Enabled());
+    // Processing goes on while paused, but a stop request is not seen.
+    form().StopRequested = true;
+    ASSERT_EQ(Advance(seconds(150)), std::nullopt);
+    EXPECT_EQ(processing.cycles, 3);
+    ::raise(SIGUSR2);  // Continue
+    ASSERT_EQ(DoEvents(), std::nullopt);
+    EXPECT_THAT(
+        platform.log_entries,
+        ElementsAre(
+            Entry{LOG_INFO,
+                  "event 110: Successfully paused service, Kolbi Software Inventory Pump"},
+            Entry{LOG_INFO,
+                  "event 110: Successfully continued service, Kolbi Software Inventory Pump"}));
+    EXPECT_FALSE(form().StopRequested);  // Continue clears it
+    form().StopRequested = true;
+    // The watchdog counts a full minute from Continue, then ends the program.
+    ASSERT_EQ(Advance(seconds(59)), std::nullopt);
+    EXPECT_EQ(Advance(seconds(1)), kExitNormal);
 }
 
-TEST_F(PumpHostTest, VisibleModeStartsAtOnceButProcessesOnlyAfterStart) {
-    ASSERT_EQ(Load("  -S  "), std::nullopt);
-    EXPECT_TRUE(form().Visible);
-    EXPECT_EQ(processing.do_logs, 1);  // the start of processing ran inside Form_Load
-    EXPECT_FALSE(form().Timer1.Enabled());
-    EXPECT_EQ(form().timerService.Interval(), std::chrono::milliseconds(60000));
-    EXPECT_TRUE(form().timerService.Enabled());
-    ASSERT_EQ(Advance(seconds(300)), std::nullopt);
-    EXPECT_EQ(processing.cycles, 0);  // nothing periodic before START
-    host->loop().PressStart();
-    ASSERT_EQ(Advance(seconds(0)), std::nullopt);
-    EXPECT_EQ(processing.do_logs, 2);
-    EXPECT_EQ(processing.cycles, 1);  // Refresh 1: START's tick processes
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
-    EXPECT_EQ(processing.cycles, 2);
-}
-
-TEST_F(PumpHostTest, DetachedModeRunsAtNormalPriorityWithoutTheManager) {
-    ASSERT_EQ(Load("-n"), std::nullopt);
-    EXPECT_FALSE(form().Visible);
-    EXPECT_THAT(nice_values, ElementsAre(0));  // refused here, and that is fine
-    EXPECT_EQ(DoEvents(), std::nullopt);
-    EXPECT_TRUE(platform.notifications.empty());
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
-    EXPECT_EQ(processing.do_logs, 1);
+// How a Refresh text reads as a number.
+TEST(LeadingNumber, TakesTheLongestNumericStartBlanksSkipped) {
+    const std::pair<const char*, double> cases[] = {
+        {"", 0},      {"abc", 0},     {"3", 3},    {" 3 ", 3},       {"10abc", 10}, {"2.5", 2.5},
+        {"1 2", 12},  {"\t4\r\n", 4}, {"-2", -2},  {".5", 0.5},      {"1.", 1},     {"1e2", 100},
+        {"1D2", 100}, {"1e", 1},      {"1e+", 1},  {"99999", 99999}, {"+7x", 7},    {"-", 0},
+        {".", 0},     {"3,5", 3},     {"0x10", 0},
+    };
+    for (const auto& [text, value] : cases) {
+        EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << "[" << text << "]";
+    }
 }
 
 TEST_F(PumpHostTest, RefreshDecidesWhichTicksProcessAndItsCountOverflowsIdle) {
     // I: an idle tick, P: a processing tick.
     const std::pair<const char*, const char*> cases[] = {
-        {"3", "IIPIIP"},         {"", "PPP"},       {"0", "PPP"},
-        {"-4", "PPP"},           {"2.5", "IIPIIP"}, {" 2 ", "IPIP"},
-        {"10abc", "IIIIIIIIIP"}, {"abc", "PPP"},
-    };
+        {"3", "IIPIIP"}, {"", "PPP"}, {"-4", "PPP"}, {"2.5", "IIPIIP"}};
     for (const auto& [refresh, pattern] : cases) {
         WriteIni(refresh);
         form().Timer1.Disable();
@@ -163,17 +199,15 @@ TEST_F(PumpHostTest, RefreshDecidesWhichTicksProcessAndItsCountOverflowsIdle) {
         }
         EXPECT_EQ(seen, pattern) << "Refresh=" << refresh;
     }
+    // Above 32767 the 16-bit count overflows: reported, and the count stays.
     WriteIni("99999");
     host->TimerStart_Timer();
     form().RefreshTicks = 32767;
-    const int cycles = processing.cycles;
-    host->Timer1_Timer();
     host->Timer1_Timer();
     EXPECT_EQ(form().RefreshTicks, 32767);
-    EXPECT_EQ(processing.cycles, cycles);
     EXPECT_THAT(pump_.LogLines(),
-                ElementsAre(HasSubstr("Error No: 6, Error Description: Overflow"),
-                            HasSubstr(", in procedure Timer1_Timer of Feuille Form1")));
+                ElementsAre(AllOf(HasSubstr("Error No: 6, Error Description: Overflow"),
+                                  HasSubstr(", in procedure Timer1_Timer of Feuille Form1"))));
 }
 
 TEST_F(PumpHostTest, AFailureInTheCycleGoesOnUnlessTheDateFormatWasSwitched) {
@@ -192,13 +226,6 @@ TEST_F(PumpHostTest, AFailureInTheCycleGoesOnUnlessTheDateFormatWasSwitched) {
     // The switch enabled Timer1 again, the handler the watchdog.
     EXPECT_TRUE(form().Timer1.Enabled());
     EXPECT_TRUE(form().timerService.Enabled());
-    EXPECT_EQ(INIRead("DataBase", "SqlDateFormat", pump_.app / "KolbiPumps.ini"), "MM-DD-YY");
-    // The log was named with the date format of its first line.
-    EXPECT_THAT(pump_.app.Read("kolbipump-04-12-2026.log"),
-                AllOf(HasSubstr("Error No: 53, Error Description: File not found, in procedure "
-                                "Timer1_Timer of Feuille Form1\r\n"),
-                      HasSubstr("Setting      --> [ 04-12-2026, 9:5:3 ] SQL Date Format was not "
-                                "set or invalid, LOTUPump set SQL Date Format to MM-DD-YY.\r\n")));
     // A later cycle that fails before anything enabled Timer1 again still
     // leaves periodic processing running.
     processing.on_cycle = [&](Form1& form, Procedure& proc) {
@@ -209,100 +236,70 @@ TEST_F(PumpHostTest, AFailureInTheCycleGoesOnUnlessTheDateFormatWasSwitched) {
     EXPECT_TRUE(form().Timer1.Enabled());
 }
 
-TEST_F(PumpHostTest, PauseAndContinueSwitchOnlyTheWatchdog) {
-    ASSERT_EQ(Load(""), std::nullopt);
-    ASSERT_EQ(DoEvents(), std::nullopt);            // Start
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);  // the start of processing
-    ::raise(SIGUSR1);                               // Pause, as the operator sends it
-    ASSERT_EQ(DoEvents(), std::nullopt);
-    EXPECT_FALSE(form().timerService.Enabled());
-    EXPECT_TRUE(form().Timer1.Enabled());
-    // Processing goes on while paused, but a stop request is not seen.
-    form().StopRequested = true;
-    ASSERT_EQ(Advance(seconds(150)), std::nullopt);
-    EXPECT_EQ(processing.cycles, 1);
-    ::raise(SIGUSR2);  // Continue
-    ASSERT_EQ(DoEvents(), std::nullopt);
-    using Entry = std::pair<int, std::string>;
-    EXPECT_THAT(
-        platform.log_entries,
-        ElementsAre(
-            Entry{LOG_INFO,
-                  "event 110: Successfully paused service, Kolbi Software Inventory Pump"},
-            Entry{LOG_INFO,
-                  "event 110: Successfully continued service, Kolbi Software Inventory Pump"}));
-    EXPECT_FALSE(form().StopRequested);  // Continue clears it
-    form().StopRequested = true;
-    // The watchdog counts a full minute from Continue, then ends the program.
-    ASSERT_EQ(Advance(seconds(59)), std::nullopt);
-    EXPECT_EQ(Advance(seconds(1)), kExitNormal);
-    EXPECT_FALSE(form().timerService.Enabled());
-}
-
 // How a stop arrives decides where the program ends: between handlers at once;
 // inside a cycle at its next safe point, between reports; inside a handler
-// without one, when it returns; a stop request alone, at the watchdog's tick.
+// without one, when it returns. (A stop request alone: at the watchdog's tick.)
 TEST_F(PumpHostTest, AStopEndsTheProgramAtTheFirstSafePlace) {
-    enum How { kBetweenHandlers, kAtSafePoint, kWithoutSafePoint, kWatchdog };
+    enum How { kBetweenHandlers, kAtSafePoint, kWithoutSafePoint };
     const std::pair<How, std::vector<std::string>> cases[] = {
         {kBetweenHandlers, {}},
         {kAtSafePoint, {"report 1 written"}},
         {kWithoutSafePoint, {"report 1 written", "report 2 written"}},
-        {kWatchdog, {"report 1 written", "report 2 written"}},
     };
-    host.reset();
     for (const auto& [how, written] : cases) {
-        PumpHost pump_host(platform, priority, PumpHost::Options{false});
-        RecordingProcessing recording;
-        pump_host.form().SetProcessing(&recording);
+        SCOPED_TRACE(how);
+        host.reset();  // a program per case, as each one ends
+        host = std::make_unique<PumpHost>(platform, priority, PumpHost::Options{false});
+        form().SetProcessing(&processing);
         std::vector<std::string> reports;
-        recording.on_cycle = [&, how = how](Form1& form, Procedure&) {
+        processing.on_cycle = [&, how = how](Form1& form, Procedure&) {
             if (how == kAtSafePoint) ::raise(SIGTERM);
-            if (how == kWithoutSafePoint) pump_host.NTServiceOCX().Post(ServiceEvent::kStop);
-            if (how == kWatchdog) form.StopRequested = true;
+            if (how == kWithoutSafePoint) host->NTServiceOCX().Post(ServiceEvent::kStop);
             LetPendingEventsRun();  // a stop is handled here...
             reports.push_back("report 1 written");
             if (how == kAtSafePoint) form.EndIfUnloadPending();  // ...and may end the program here
             reports.push_back("report 2 written");
         };
-        ASSERT_EQ(ExitStatusOf([&] { pump_host.Load("-n"); }), std::nullopt);
+        ASSERT_EQ(Load("-n"), std::nullopt);
+        EXPECT_EQ(nice_values.back(), 0);  // detached: normal priority, refused here
         if (how == kBetweenHandlers) ::raise(SIGTERM);
         std::optional<int> status;
         for (int tick = 0; tick < 4 && !status; ++tick) {
-            status = ExitStatusOf([&] {
-                pump_host.loop().DoEvents();
-                pump_.clock.Advance(seconds(30));
-                pump_host.loop().RunDue();
-            });
+            status = DoEvents();
+            if (!status) status = Advance(seconds(30));
         }
-        EXPECT_EQ(status, kExitNormal) << how;
-        EXPECT_EQ(reports, written) << how;
-        EXPECT_TRUE(pump_host.form().StopRequested) << how;
-        EXPECT_FALSE(pump_host.form().timerService.Enabled()) << how;
+        EXPECT_EQ(status, kExitNormal);
+        EXPECT_EQ(reports, written);
     }
 }
 
-TEST_F(PumpHostTest, TicksAndStartThatComeDuringAHandlerRunAfterIt) {
+// Visible mode runs the start of processing inside Form_Load, then nothing
+// periodic until START. A tick or START that comes due while a handler runs
+// waits until that handler returns: handlers never nest.
+TEST_F(PumpHostTest, VisibleModeProcessesAfterStartAndHandlersNeverNest) {
     std::vector<std::string> order;
     processing.on_do_log = [&](Form1&) { order.push_back("Do_Log"); };
     processing.on_cycle = [&](Form1&, Procedure&) {
         order.push_back("cycle");
-        if (order.size() > 2) return;
+        if (order.size() > 3) return;
         pump_.clock.Advance(seconds(120));  // every timer comes due meanwhile
         host->loop().PressStart();
         LetPendingEventsRun();
         LetPendingEventsRun();
         order.push_back("cycle ends");
     };
-    ASSERT_EQ(Load("-n"), std::nullopt);
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
-    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
-    EXPECT_THAT(order, ElementsAre("Do_Log", "cycle", "cycle ends", "Do_Log", "cycle", "cycle"));
-    EXPECT_EQ(processing.deepest, 1);
+    ASSERT_EQ(Load("  -S  "), std::nullopt);
+    ASSERT_EQ(Advance(seconds(300)), std::nullopt);
+    EXPECT_THAT(order, ElementsAre("Do_Log"));
+    host->loop().PressStart();
+    ASSERT_EQ(Advance(seconds(0)), std::nullopt);
+    EXPECT_THAT(order,
+                ElementsAre("Do_Log", "Do_Log", "cycle", "cycle ends", "Do_Log", "cycle", "cycle"));
 }
 
 // A failure in Form_Load goes to the event log and ends Form_Load; one no
-// procedure handled ends the program and says what it was.
+// procedure handled ends the program and says what it was; so does a fatal
+// end whose failure the error log did not take.
 TEST_F(PumpHostTest, UnhandledFailuresGoToTheEventLog) {
     processing.on_do_log = [](Form1&) {
         throw RuntimeError(errnum::kFileNotFound, "File not found");
@@ -314,12 +311,17 @@ TEST_F(PumpHostTest, UnhandledFailuresGoToTheEventLog) {
     };
     form().TimerStart.Enable();
     EXPECT_EQ(Advance(seconds(30)), kExitFailure);
-    using Entry = std::pair<int, std::string>;
+    Settings().LogErrors = false;
+    WriteLog("Error No: 75, Error Description: unreadable", kLevelError, 75);
+    EXPECT_EQ(ExitStatusOf(EndProgramAfterFailure), kExitFailure);
     EXPECT_THAT(
         platform.log_entries,
         ElementsAre(
             Entry{LOG_ERR, "event 109: [53] Error during Form_Load event: File not found"},
-            Entry{LOG_ERR, "event 109: Run-time error 7 in TimerStart_Timer: Out of memory"}));
+            Entry{LOG_ERR, "event 109: Run-time error 7 in TimerStart_Timer: Out of memory"},
+            Entry{LOG_ERR,
+                  "event 109: Error No: 75, Error Description: unreadable (not in the "
+                  "error log: logging is off)"}));
 }
 
 }  // namespace

@@ -93,7 +93,6 @@ TEST(StatusScreen, ShowsTheWindowTakesKeysAndGivesTheTerminalBack) {
     EXPECT_TRUE(Eventually([&] {
         return postes() == std::vector<std::string>{"a", "PC1"};
     })) << tmux.Screen();
-    EXPECT_TRUE(Eventually([&] { return !std::filesystem::exists(app / "in/B.silog"); }));
     tmux.Run({"resize-window", "-t", "pump", "-x", "40", "-y", "10"});
     EXPECT_TRUE(tmux.WaitFor("Terminal trop petit")) << tmux.Screen();
     tmux.Run({"resize-window", "-t", "pump", "-x", "100", "-y", "32"});
