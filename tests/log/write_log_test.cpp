@@ -1,3 +1,7 @@
+// The error log: the date as its pattern writes it, one line of UTF-8 per
+// entry, each day's file with its header, the policies that hang on an
+// error's number, and the one failure mechanism that reports to it (a failing
+// step is reported, then the procedure's rule says whether the next one runs).
 #include "log/write_log.h"
 
 #include <gmock/gmock.h>
@@ -5,14 +9,36 @@
 
 #include "common/profile_file.h"
 #include "common/runtime_error.h"
+#include "log/log_date.h"
+#include "log/log_text.h"
+#include "log/procedure.h"
 #include "support/failing_file_system.h"
 #include "support/pump_fixture.h"
 
 namespace kolbi {
 namespace {
 
+using ::testing::ElementsAre;
 using testing::ExitStatusOf;
 using ::testing::HasSubstr;
+
+// The usual patterns show in the log tests below.
+TEST(FormatLogDate, LettersInEitherCaseAndAnythingElseStandsForItself) {
+    EXPECT_EQ(FormatLogDate("dd-mm-yyyy YYYYMMDD YYY x", {2026, 12, 4, 9, 5, 3}),
+              "04-12-2026 20261204 26Y x");
+}
+
+TEST(LogLineText, UnknownTextBecomesOneLineOfUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Z\xC3\xBCrich-PC", "Z\xC3\xBCrich-PC"},  // UTF-8 (a file name) stays
+        {"Z\xFCrich \xA9 \x80", "Z\xC3\xBCrich \xC2\xA9 \xE2\x82\xAC"},  // Windows-1252
+        {"a\r\nError        --> [ forged", "a  Error        --> [ forged"},
+        {"a\rb\nc\x1B[2Jd\te", "a b c [2Jd\te"},
+        {"nel\xC2\x85next", "nel next"},  // U+0085 NEXT LINE
+        {"cp\x85", "cp\xE2\x80\xA6"},     // in Windows-1252 0x85 is an ellipsis
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(LogLineText(in), out) << in;
+}
 
 const std::string kHeader =
     std::string(84, '-') +
@@ -28,7 +54,8 @@ protected:
 };
 
 // The header opens each day's file, so a log running across midnight gets a
-// second file with its own.
+// second file with its own. A "/" in the date format, which would make a
+// folder of the date, is a "-" in the file name only.
 TEST_F(WriteLogTest, EachDaysFileBeginsWithTheHeader) {
     WriteLog("first", kLevelError, 5);
     WriteLog("second", kLevelWarning, 5);
@@ -42,16 +69,10 @@ TEST_F(WriteLogTest, EachDaysFileBeginsWithTheHeader) {
                          "  --> [ 04-12-2026, 23:59:59 ] third\r\n");
     EXPECT_EQ(Log("05-12-2026"),
               kHeader + "Error        --> [ 05-12-2026, 0:0:1 ] after midnight\r\n");
-}
-
-TEST_F(WriteLogTest, WritesNothingAndAppliesNoPolicyWhenLoggingIsOff) {
-    Settings().LogErrors = false;
-    EXPECT_EQ(ExitStatusOf([] { WriteLog("lost", kLevelError, errnum::kObjectClosed); }),
-              std::nullopt);
-    WriteLog("lost", kLevelError, errnum::kConversionFailed);
-    EXPECT_EQ(pump_.Log(), "");
-    EXPECT_EQ(Settings().SqlDateFormat, "DD-MM-YYYY");
-    EXPECT_FALSE(DateFormatSwitched());
+    Settings().SqlDateFormat = "MM/DD/YYYY";
+    WriteLog("Poste Z\xFCrich\r\nforged", kLevelError, 5);
+    EXPECT_EQ(Log("12-05-2026"),
+              kHeader + "Error        --> [ 12/05/2026, 0:0:1 ] Poste Z\xC3\xBCrich  forged\r\n");
 }
 
 TEST_F(WriteLogTest, ConnectionErrorsEndTheProgramAfterTheLine) {
@@ -72,41 +93,80 @@ TEST_F(WriteLogTest, ConversionErrorsSwitchTheDateFormatBackAndForth) {
                          "invalid, LOTUPump set SQL Date Format to MM-DD-YY.\r\n");
     EXPECT_EQ(GetPrivateProfileString("DataBase", "SqlDateFormat", "", Settings().IniFile),
               "MM-DD-YY");
-    EXPECT_TRUE(DateFormatSwitched());
-    EXPECT_EQ(window_updates, 1);
-
-    // The next one lands in the file named with the new format and switches back.
-    WriteLog("bad again", kLevelError, errnum::kConversionFailed);
-    EXPECT_THAT(Log("12-04-26"), HasSubstr("[ 12-04-26, 9:5:3 ] SQL Date Format was not set or "
-                                           "invalid, LOTUPump set SQL Date Format to DD-MM-YY."));
-    EXPECT_EQ(window_updates, 2);
     // Only the four exact day-first formats switch to month-first.
-    for (const auto& [before, after] :
-         std::initializer_list<std::pair<const char*, const char*>>{{"DD-MM-YY", "MM-DD-YY"},
-                                                                    {"DD/MM/YYYY", "MM-DD-YY"},
-                                                                    {"dd-mm-yyyy", "DD-MM-YY"},
-                                                                    {"", "DD-MM-YY"}}) {
+    const std::pair<const char*, const char*> switches[] = {{"MM-DD-YY", "DD-MM-YY"},
+                                                            {"DD-MM-YY", "MM-DD-YY"},
+                                                            {"DD/MM/YYYY", "MM-DD-YY"},
+                                                            {"dd-mm-yyyy", "DD-MM-YY"},
+                                                            {"", "DD-MM-YY"}};
+    for (const auto& [before, after] : switches) {
         Settings().SqlDateFormat = before;
         WriteLog("bad date", kLevelError, errnum::kConversionFailed);
         EXPECT_EQ(Settings().SqlDateFormat, after) << before;
     }
+    EXPECT_EQ(window_updates, 6);
 }
 
-TEST_F(WriteLogTest, AnUnwritableLogLosesTheLineButKeepsThePolicies) {
+// An entry the log did not take is handed on when the program ends on it:
+// the host says it on syslog and the terminal. With logging off no policy
+// applies; an unwritable log keeps them all the same.
+TEST_F(WriteLogTest, AnEntryTheLogDidNotTakeIsHandedOnAtAFatalEnd) {
+    std::vector<std::string> told;
+    SetUnloggedFailureHandler([&](const std::string& text) { told.push_back(text); });
+    Settings().LogErrors = false;
+    EXPECT_EQ(ExitStatusOf([] { WriteLog("off", kLevelError, errnum::kObjectClosed); }),
+              std::nullopt);
+    WriteLog("off", kLevelError, errnum::kConversionFailed);
+    EXPECT_FALSE(DateFormatSwitched());
+    WriteLog("Error No: 75, off\n", kLevelError, 75);
+    EXPECT_EQ(ExitStatusOf(EndProgramAfterFailure), kExitFailure);
+    EXPECT_EQ(pump_.Log(), "");
+    Settings().LogErrors = true;
     testing::FailingFileSystem fs;
     fs.fail_append = true;
-    WriteLog("bad date", kLevelError, errnum::kConversionFailed);
-    EXPECT_FALSE(pump_.app.Has("pump-04-12-2026.log"));
-    EXPECT_EQ(Settings().SqlDateFormat, "MM-DD-YY");
-    EXPECT_EQ(ExitStatusOf([] { WriteLog("lost", kLevelError, errnum::kUnspecified); }),
+    WriteLog("bad date", kLevelError, errnum::kConversionFailed);  // switches all the same
+    EXPECT_EQ(ExitStatusOf([] { WriteLog("unwritable", kLevelError, errnum::kUnspecified); }),
               kExitFailure);
+    WriteLog("lost", kLevelError, 5);
+    fs.fail_append = false;
+    WriteLog("written after it", kLevelError, 5);
+    EXPECT_EQ(ExitStatusOf(EndProgramAfterFailure), kExitFailure);  // nothing to hand on
+    SetUnloggedFailureHandler(nullptr);
+    EXPECT_THAT(
+        told, ElementsAre("Error No: 75, off  (not in the error log: logging is off)",
+                          "unwritable (not in the error log: " + pump_.app / "pump-12-04-26.log)"));
 }
 
-TEST(StandardErrorReportTest, JoinsNumberDescriptionAndLocation) {
-    EXPECT_EQ(
-        StandardErrorReport(94, "Invalid use of Null", "in procedure SetTransac of Module ModSI"),
-        "Error No: 94, Error Description: Invalid use of Null, in procedure SetTransac of "
-        "Module ModSI");
+void Fail(std::int32_t number) { throw RuntimeError(number, "it broke"); }
+
+TEST_F(WriteLogTest, ProcedureContinueReportsAndGoesOnLeaveSkipsEveryLaterStep) {
+    std::vector<int> steps;
+    Procedure proc("in procedure SaveNewPoste of Module ModSI", AfterReport::kContinue);
+    EXPECT_TRUE(proc.Run([&] { steps.push_back(1); }));
+    EXPECT_FALSE(proc.Run([&] { Fail(94); }));
+    EXPECT_TRUE(proc.Run([&] { steps.push_back(3); }));
+    proc.Run([] { throw std::out_of_range("index 7"); });  // what the standard library throws
+    EXPECT_FALSE(proc.Left());
+    EXPECT_FALSE(RunAbsorbed([] { throw std::bad_alloc(); }));  // silent: nothing logged
+    EXPECT_TRUE(RunAbsorbed([] {}));
+    EXPECT_THAT(pump_.LogLines(),
+                ElementsAre(HasSubstr(" ] Error No: 94, Error Description: it broke, in procedure "
+                                      "SaveNewPoste of Module ModSI"),
+                            HasSubstr(" ] Error No: 5, Error Description: index 7, in procedure "
+                                      "SaveNewPoste of Module ModSI")));
+
+    Procedure leave("in procedure Do_Log of Feuille Form1", AfterReport::kLeave);
+    leave.Run([&] { Fail(5); });
+    EXPECT_FALSE(leave.Run([&] { steps.push_back(4); }));
+    EXPECT_TRUE(leave.Left());
+    EXPECT_THAT(steps, ElementsAre(1, 3));
+
+    // The report pass leaves only once a failure has switched the date format.
+    Procedure report_pass("in procedure Do_Log of Feuille Form1", LeaveIfDateFormatSwitched);
+    report_pass.Run([&] { Fail(5); });
+    EXPECT_FALSE(report_pass.Left());
+    report_pass.Run([&] { Fail(errnum::kConversionFailed); });
+    EXPECT_TRUE(report_pass.Left());
 }
 
 }  // namespace
