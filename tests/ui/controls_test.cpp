@@ -1,67 +1,76 @@
-// The window's timers and list boxes.
+// The window's parts: timers, list boxes and the text the screen shows.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include "common/clock.h"
-#include "common/runtime_error.h"
 #include "common/list_box.h"
+#include "common/runtime_error.h"
+#include "ui/display_text.h"
 #include "ui/timer.h"
 
 namespace kolbi {
 namespace {
 
 using std::chrono::milliseconds;
+using ::testing::Property;
+using ::testing::Throws;
 
-TEST(Timer, IntervalCountsFromCreationEnablingOrANewInterval) {
+// A timer's other rules (a tick at its due time, a restart on enabling, one
+// tick for many missed) show on the event loop: pump_host_test.cpp.
+TEST(Timer, EnablingAnEnabledTimerKeepsItsCountANewIntervalRestartsIt) {
     FakeClock clock;
     ScopedClock scoped(clock);
     Timer timer(milliseconds(30000));
-    EXPECT_TRUE(timer.Enabled());
-    EXPECT_FALSE(timer.IsDue(milliseconds(29999)));
-    EXPECT_TRUE(timer.IsDue(milliseconds(30000)));
-
     clock.Advance(milliseconds(20000));
     timer.Enable();  // already enabled: the count goes on
     EXPECT_TRUE(timer.IsDue(milliseconds(30000)));
-
-    timer.Disable();
-    EXPECT_FALSE(timer.IsDue(milliseconds(100000)));
-    timer.Enable();  // restarts: one full interval from now (20 s)
-    EXPECT_FALSE(timer.IsDue(milliseconds(49999)));
-    EXPECT_TRUE(timer.IsDue(milliseconds(50000)));
-
-    clock.Advance(milliseconds(5000));
-    timer.SetInterval(milliseconds(60000));  // restarts too, from 25 s
-    EXPECT_FALSE(timer.IsDue(milliseconds(84999)));
-    EXPECT_TRUE(timer.IsDue(milliseconds(85000)));
-
-    timer.Ticked(milliseconds(90000));  // a late tick: the next one counts from it
-    EXPECT_EQ(timer.Due(), milliseconds(150000));
-
+    timer.SetInterval(milliseconds(60000));  // restarts, from 20 s
+    EXPECT_FALSE(timer.IsDue(milliseconds(79999)));
+    EXPECT_TRUE(timer.IsDue(milliseconds(80000)));
     timer.SetInterval(milliseconds(0));
     EXPECT_FALSE(timer.IsDue(milliseconds(1000000)));
 }
 
-TEST(ListBox, AddsInsertsRemovesAndRejectsBadIndexes) {
+TEST(ListBox, InsertsRemovesAndRejectsBadIndexes) {
     ListBox list;
     list.AddItem("b");
     list.AddItem("a", 0);
     list.AddItem("c", 2);
-    EXPECT_EQ(list.Items(), (std::vector<std::string>{"a", "b", "c"}));
     list.RemoveItem(1);
-    EXPECT_EQ(list.ListCount(), 2);
-    EXPECT_EQ(list.List(1), "c");
-    for (auto bad : {-1, 2}) {
-        try {
-            (void)list.List(bad);
-            ADD_FAILURE() << "index " << bad << " was accepted";
-        } catch (const RuntimeError& error) {
-            EXPECT_EQ(error.number(), errnum::kInvalidProcedureCall);
-        }
+    EXPECT_EQ(list.Items(), (std::vector<std::string>{"a", "c"}));
+    const auto invalid_call =
+        Throws<RuntimeError>(Property(&RuntimeError::number, errnum::kInvalidProcedureCall));
+    EXPECT_THAT([&] { (void)list.List(-1); }, invalid_call);
+    EXPECT_THAT([&] { (void)list.List(2); }, invalid_call);
+    EXPECT_THAT([&] { list.AddItem("x", 3); }, invalid_call);
+    EXPECT_THAT([&] { list.RemoveItem(2); }, invalid_call);
+}
+
+TEST(DisplayText, KeepsUtf8AndReadsAnythingElseAsWindows1252) {
+    const std::pair<std::string, std::wstring> cases[] = {
+        {"Produits supprimés", L"Produits supprimés"},  // UTF-8 as it is
+        {"Zürich-PC_1.SILog", L"Zürich-PC_1.SILog"},
+        {"Soci\xE9t\xE9 \xA9 2001", L"Société © 2001"},  // a report line
+        {"\x80 \x99 \x9C", L"€ ™ œ"},                    // the 0x80-0x9F block
+        {"\x81", L"?"},                                  // no character there
+        {"a\tb\r\nc\x1B[2J", L"a b  c [2J"},             // controls are blanks
+        {"\xC3", L"Ã"},                                  // cut UTF-8: not UTF-8
+        {"\xED\xA0\x80", L"í\u00A0€"},                   // a surrogate is not UTF-8
+    };
+    for (const auto& [bytes, shown] : cases) {
+        EXPECT_EQ(DisplayText(bytes), shown) << bytes;
     }
-    EXPECT_THROW(list.AddItem("x", 3), RuntimeError);
-    EXPECT_THROW(list.RemoveItem(2), RuntimeError);
-    list.Clear();
-    EXPECT_EQ(list.ListCount(), 0);
+}
+
+TEST(DisplayText, FitsTextIntoColumns) {
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    EXPECT_EQ(FitColumns(L"Produits ajoutés", 14), L"Produits ajout");
+    EXPECT_EQ(FitColumns(L"abc", 0), L"");
+    // A wide character never goes half out of the box.
+    EXPECT_EQ(FitColumns(L"ab日本", 5), L"ab日");
+    EXPECT_EQ(DisplayColumns(L"ab日本"), 6);
 }
 
 }  // namespace
