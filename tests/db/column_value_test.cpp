@@ -4,7 +4,6 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include "common/cp1252.h"
 #include "common/runtime_error.h"
 #include "db/db_error.h"
 
@@ -56,13 +55,6 @@ TEST(ColumnValueTest, AFieldWriteConvertsOrFailsAsTheDatabasesWould) {
             EXPECT_EQ(e.description().find('\0'), std::string::npos);
         }
     }
-}
-
-TEST(ColumnValueTest, TextThatIsNotUtf8IsReadAsWindows1252) {
-    EXPECT_FALSE(IsValidUtf8("Z\xFCrich-PC"));
-    EXPECT_EQ(Value::Utf8("Z\xFCrich-PC").utf8(), "Z\u00FCrich-PC");
-    EXPECT_EQ(Value::Utf8("Z\u00FCrich-PC").utf8(), "Z\u00FCrich-PC");  // valid: as it is
-    EXPECT_EQ(Value::Utf8("\xC3\x28 \xED\xA0\x80").utf8(), "\u00C3( \u00ED\u00A0\u20AC");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/runtime_error.h"
 #include "db/db_connect.h"
 #include "db/test_database.h"
 #include "report/set_transac.h"
@@ -32,6 +33,17 @@ protected:
     PumpEnvironment pump_;
     std::unique_ptr<TestDatabase> db_;
 };
+
+// The error a step raises; number 0 when it raises none.
+template <class Step>
+RuntimeError ErrorOf(Step&& step) {
+    try {
+        step();
+    } catch (const RuntimeError& e) {
+        return e;
+    }
+    return RuntimeError(0, "");
+}
 
 // "SQLite" / "PostgreSQL" as the name of a parameterised test.
 inline std::string BackendTestName(const ::testing::TestParamInfo<Backend>& param) {

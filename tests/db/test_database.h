@@ -10,8 +10,8 @@
 
 namespace kolbi::testing {
 
-// The test suite's own statements, run as they are written: the one way
-// besides the schema scripts to make an SqlText of a run-time string.
+// The test suite's own statements, run as written: the one way besides the
+// schema scripts to make an SqlText of a run-time string.
 class SqlForTests {
 public:
     static SqlText Statement(std::string_view sql) { return SqlText::Verbatim(sql); }
@@ -23,9 +23,8 @@ enum class Backend { kSqlite, kPostgreSql };
 // "SQLite" / "PostgreSQL", for parameterised test names.
 std::string BackendName(Backend backend);
 
-// Why PostgreSQL tests cannot run here ("" when they can): the scratch
-// server's data source is not named. Tests report it as a failure, unless
-// KOLBI_TEST_PG=off asked to leave PostgreSQL out of a quick local run.
+// Why PostgreSQL tests cannot run here ("" when they can), and whether
+// KOLBI_TEST_PG=off asked to leave them out of a quick local run.
 std::string PostgreSqlUnavailable();
 bool PostgreSqlSwitchedOff();
 
@@ -60,7 +59,6 @@ public:
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
 
-    Backend backend() const { return backend_; }
     // The data source name to put into DsnEntry.
     const std::string& dsn() const { return dsn_; }
     // A connection of the test's own (not the pump's shared one), open.
@@ -71,7 +69,6 @@ public:
     std::vector<std::string> Rows(const std::string& sql);
 
 private:
-    Backend backend_;
     std::string dsn_;
     std::string pg_database_;
     TempFolder folder_;
