@@ -45,16 +45,12 @@ RuntimeError ErrorOf(Step&& step) {
     return RuntimeError(0, "");
 }
 
-// "SQLite" / "PostgreSQL" as the name of a parameterised test.
-inline std::string BackendTestName(const ::testing::TestParamInfo<Backend>& param) {
-    return BackendName(param.param);
-}
-
 // Runs the tests of a DbTest suite on SQLite and on PostgreSQL.
-#define KOLBI_ON_BOTH_DATABASES(suite)                                                  \
-    INSTANTIATE_TEST_SUITE_P(Databases, suite,                                          \
-                             ::testing::Values(::kolbi::testing::Backend::kSqlite,      \
-                                               ::kolbi::testing::Backend::kPostgreSql), \
-                             ::kolbi::testing::BackendTestName)
+#define KOLBI_ON_BOTH_DATABASES(suite)                             \
+    INSTANTIATE_TEST_SUITE_P(                                      \
+        Databases, suite,                                          \
+        ::testing::Values(::kolbi::testing::Backend::kSqlite,      \
+                          ::kolbi::testing::Backend::kPostgreSql), \
+        [](const auto& test) { return ::kolbi::testing::BackendName(test.param); })
 
 }  // namespace kolbi::testing
