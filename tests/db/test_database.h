@@ -39,21 +39,20 @@ bool PostgreSqlSwitchedOff();
         if (!kolbi_pg_missing.empty()) FAIL() << kolbi_pg_missing;                      \
     } while (false)
 
-// A data source of the scratch server's odbc.ini (kolbi_pg_down,
-// kolbi_pg_badpw...), empty when there is none.
+// A data source of the scratch server's odbc.ini (kolbi_pg_badpw...).
 std::map<std::string, std::string> ScratchDataSource(const std::string& dsn);
 
 // Adds (or replaces) a data source in this test process's own odbc.ini,
-// which ODBCINI points to from the first call on. Each test process has its
-// own file, so tests running side by side do not meet.
+// which ODBCINI points to from the first call on, so that test processes
+// running side by side do not meet.
 void AddDataSource(const std::string& dsn, const std::map<std::string, std::string>& attributes);
 
-// A fresh database holding the pump's schema, reachable through a data source
-// of its own: a SQLite file in a temporary folder, or a PostgreSQL database
-// copied from the scratch server's template. Dropped on destruction.
+// A fresh database, holding the pump's schema unless with_schema is false,
+// reachable through a data source of its own: a SQLite file in a temporary
+// folder, or a PostgreSQL database copied from the scratch server's template.
+// Dropped on destruction.
 class TestDatabase {
 public:
-    // with_schema false leaves the database empty.
     explicit TestDatabase(Backend backend, bool with_schema = true);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
