@@ -303,6 +303,7 @@ TEST_P(RecordsetTest, APreparedStatementSurvivesAChangeOfItsTable) {
     db_->Run("ALTER TABLE Transactions ADD SIComment VARCHAR(20)");
     rs.Open(connection(), SqlText("SELECT * from Transactions"));
     EXPECT_EQ(rs.Fields("SIPoste").AsText(), "p");
+    EXPECT_TRUE(rs.Fields("SIComment").IsNull());  // described anew, not from before the change
     rs.SetField("SIPoste", Value::Text("q"));
     rs.Update();
     EXPECT_THAT(db_->Rows("SELECT SIPoste FROM Transactions"), ElementsAre("q"));
