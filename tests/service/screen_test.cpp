@@ -30,13 +30,14 @@ bool Eventually(const std::function<bool()>& done) {
     return true;
 }
 
-// A tmux server of our own on a socket named after this process, killed with
-// everything in it when the object goes, whatever the test's outcome.
+// A tmux server of our own on a socket in a folder of its own, killed with
+// everything in it when the object goes, whatever the test's outcome; the
+// folder goes with it, so no socket is left behind either.
 class Tmux {
 public:
     ~Tmux() { Run({"kill-server"}); }
     testing::ProcessResult Run(std::vector<std::string> args) const {
-        args.insert(args.begin(), {"-L", socket_, "-f", "/dev/null"});
+        args.insert(args.begin(), {"-S", folder_ / "tmux", "-f", "/dev/null"});
         return testing::RunProcess("/usr/bin/tmux", args, {"LANG=C.UTF-8"});
     }
     std::string Screen() const { return Run({"capture-pane", "-p", "-t", "pump"}).out; }
@@ -45,7 +46,7 @@ public:
     }
 
 private:
-    std::string socket_ = "kolbi-screen-test-" + std::to_string(::getpid());
+    testing::TempFolder folder_;
 };
 
 TEST(StatusScreen, ShowsTheWindowTakesKeysAndGivesTheTerminalBack) {
