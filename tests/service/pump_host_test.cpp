@@ -1,6 +1,5 @@
-// The service host in process, on a fake service platform and a fake clock:
-// start-up modes, the tick rule, the service events, when handlers may run,
-// and install and uninstall where systemd runs (which no test may do for real).
+// The service host in process, on a fake platform and clock: start-up modes, the tick
+// rule, service events, when handlers run, and installs where systemd runs.
 #include "service/pump_host.h"
 
 #include <gmock/gmock.h>
@@ -68,13 +67,14 @@ TEST(ServiceControl, InstallAndUninstallWhereSystemctlRuns) {
                                                {"stop", unit},
                                                {"disable", unit},
                                                {"daemon-reload"}}));
+    platform.executable = "/opt/a\nb/kolbipump";  // a line break cannot stand in a unit
+    EXPECT_FALSE(control.Install());
+    platform.executable = "/opt/kolbi/kolbipump";
     platform.systemctl_status = 1;
     EXPECT_FALSE(control.Install());
     EXPECT_FALSE(control.Uninstall());
     EXPECT_EQ(control.LastError(),
               "systemctl stop " + unit + " failed (exit status 1); " + units / unit + " is kept");
-    platform.executable = "/opt/a\nb/kolbipump";  // a line break cannot stand in a unit
-    EXPECT_FALSE(control.Install());
 }
 
 // Stands in for the queue, the report pass and the database.
