@@ -6,6 +6,7 @@
 
 #include "common/pending_events.h"
 #include "common/replace_all.h"
+#include "db/add_row.h"
 #include "db/db_connect.h"
 #include "db/recordset.h"
 #include "log/procedure.h"
@@ -23,6 +24,9 @@ struct Driver {
     std::string version;
     std::string maker;
 };
+
+// The inventory's steps run silently: a failing one is absorbed and the next goes on.
+const auto Absorbed = [](auto&& step) { RunAbsorbed(step); };
 
 std::vector<std::string> Split(std::string_view text, char separator) {
     std::vector<std::string> parts;
@@ -67,17 +71,14 @@ std::optional<std::int16_t> DriverKey(const Driver& driver, std::int16_t Product
         bool found = false;
         RunAbsorbed([&] { found = !drivers.Eof(); });
         if (!found) {
-            RunAbsorbed([&] { drivers.AddNew(); });
-            RunAbsorbed([&] { drivers.SetField("ODBC_PRODUCTID", Value::Integer(ProductID)); });
-            RunAbsorbed([&] { drivers.SetField("ODBC_DrvName", Value::Text(driver.name)); });
-            RunAbsorbed([&] { drivers.SetField("ODBC_Desc", Value::Text(driver.description)); });
-            RunAbsorbed([&] { drivers.SetField("ODBC_ProdVers", Value::Text(driver.version)); });
-            RunAbsorbed([&] { drivers.SetField("ODBC_CPR", Value::Text(driver.maker)); });
-            RunAbsorbed([&] { drivers.Update(); });
-            // The identity the database gave the row is known only by reading it again.
-            RunAbsorbed([&] { drivers.Requery(); });
-            RunAbsorbed([&] { drivers.MoveLast(); });
-            RunAbsorbed([&] { drivers.MoveFirst(); });
+            const FieldWrite row[] = {
+                {"ODBC_PRODUCTID", Value::Integer(ProductID)},
+                {"ODBC_DrvName", Value::Text(driver.name)},
+                {"ODBC_Desc", Value::Text(driver.description)},
+                {"ODBC_ProdVers", Value::Text(driver.version)},
+                {"ODBC_CPR", Value::Text(driver.maker)},
+            };
+            AddRowAndReread(drivers, row, Absorbed);
         }
         RunAbsorbed([&] { key = drivers.Fields("ODBC_ID").AsInt16(); });
         RunAbsorbed([&] { drivers.Close(); });
@@ -107,13 +108,14 @@ void RecordDataSource(std::int16_t key, std::int16_t PosteID, const std::vector<
         bool found = true;
         RunAbsorbed([&] { found = !sources.Eof(); });
         if (!found) {
-            RunAbsorbed([&] { sources.AddNew(); });
-            RunAbsorbed([&] { sources.SetField("DSN_ODBC_ID", Value::Integer(key)); });
-            RunAbsorbed([&] { sources.SetField("DSN_POSTEID", Value::Integer(PosteID)); });
-            RunAbsorbed([&] { sources.SetField("DSN_Name", Value::Text(ds[0])); });
-            RunAbsorbed([&] { sources.SetField("DSN_DBName", Value::Text(ds[1])); });
-            RunAbsorbed([&] { sources.SetField("DSN_ServName", Value::Text(ds[2])); });
-            RunAbsorbed([&] { sources.Update(); });
+            const FieldWrite row[] = {
+                {"DSN_ODBC_ID", Value::Integer(key)},
+                {"DSN_POSTEID", Value::Integer(PosteID)},
+                {"DSN_Name", Value::Text(ds[0])},
+                {"DSN_DBName", Value::Text(ds[1])},
+                {"DSN_ServName", Value::Text(ds[2])},
+            };
+            AddRow(sources, row, Absorbed);
         }
         RunAbsorbed([&] { sources.Close(); });
     }

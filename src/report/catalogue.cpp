@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/pending_events.h"
+#include "db/add_row.h"
 #include "db/recordset.h"
 #include "odbc/save_odbc_inventory.h"
 #include "reconcile/product_lists.h"
@@ -49,8 +50,7 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
     } else {
         const Value no_text = Value::Text("");
         const Value zero = Value::Integer(0);
-        Do_Log.Run([&] { products.AddNew(); });
-        const std::pair<const char*, Value> new_row[] = {
+        const FieldWrite new_row[] = {
             {"SOFTPRODUCT_DESCRIPTION", Value::Text(line.description)},
             {"SOFTPRODUCT_PRODUCT", Value::Text(product)},
             {"SOFTPRODUCT_VERSION", Value::Text(line.version)},
@@ -64,14 +64,7 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
             {"SOFTPRODUCT_IGNORE", zero},
             {"SOFTPRODUCT_USED", zero},
         };
-        for (const auto& write : new_row) {
-            Do_Log.Run([&] { products.SetField(write.first, write.second); });
-        }
-        Do_Log.Run([&] { products.Update(); });
-        // The identity the database gave the row is known only by reading it again.
-        Do_Log.Run([&] { products.Requery(); });
-        Do_Log.Run([&] { products.MoveLast(); });
-        Do_Log.Run([&] { products.MoveFirst(); });
+        AddRowAndReread(products, new_row, [&](auto&& step) { Do_Log.Run(step); });
     }
     const bool identified =
         Do_Log.Run([&] { ProductID = products.Fields("SOFTPRODUCT_ID").AsInt16(); });

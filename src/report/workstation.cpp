@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "common/pending_events.h"
+#include "db/add_row.h"
 #include "db/db_connect.h"
 #include "db/recordset.h"
 
@@ -50,8 +51,7 @@ void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
     } else {
         const Value text_default = Value::Utf8("");
         const Value zero = Value::Integer(0);
-        Do_Log.Run([&] { postes.AddNew(); });
-        const std::pair<const char*, Value> new_row[] = {
+        const FieldWrite new_row[] = {
             {"Poste_Nom", Value::Utf8(pass.workstation)},
             {"Poste_Domain", text_default},
             {"Poste_FirstSoftInventory", Today()},
@@ -67,14 +67,7 @@ void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
             {"Poste_LastHardInventory", Today()},
             {"Poste_LastUser", text_default},
         };
-        for (const auto& write : new_row) {
-            Do_Log.Run([&] { postes.SetField(write.first, write.second); });
-        }
-        Do_Log.Run([&] { postes.Update(); });
-        // The identity the database gave the row is known only by reading it again.
-        Do_Log.Run([&] { postes.Requery(); });
-        Do_Log.Run([&] { postes.MoveLast(); });
-        Do_Log.Run([&] { postes.MoveFirst(); });
+        AddRowAndReread(postes, new_row, [&](auto&& step) { Do_Log.Run(step); });
         Do_Log.Run([&] { pass.PosteID = postes.Fields("PosteID").AsInt16(); });
         Do_Log.Run([&] { lists.lstDBProd.Clear(); });
         Do_Log.Run([&] { SetIsFirstInventory(true); });
@@ -99,10 +92,11 @@ void SaveNewPoste(ProductLists& lists, std::int16_t PosteID) {
     proc.Run([&] { LetPendingEventsRun(); });
     for (const std::string& product : lists.lstLogProd.Items()) {
         proc.Run([&] { lists.lstDBProd.AddItem(product); });
-        proc.Run([&] { links.AddNew(); });
-        proc.Run([&] { links.SetField("PosteSoft_PosteID", Value::Integer(PosteID)); });
-        proc.Run([&] { links.SetField("PosteSoft_ProductID", Value::Text(product)); });
-        proc.Run([&] { links.Update(); });
+        const FieldWrite link[] = {
+            {"PosteSoft_PosteID", Value::Integer(PosteID)},
+            {"PosteSoft_ProductID", Value::Text(product)},
+        };
+        AddRow(links, link, [&](auto&& step) { proc.Run(step); });
         proc.Run([&] { LetPendingEventsRun(); });
     }
     proc.Run([&] { links.Close(); });

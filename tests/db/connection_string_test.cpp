@@ -5,59 +5,52 @@
 namespace kolbi {
 namespace {
 
-PumpSettings Configured(std::string dsn, std::string server = "", std::string database = "",
-                        std::string user = "", std::string password = "") {
-    PumpSettings settings;
-    settings.DsnEntry = std::move(dsn);
-    settings.SQLSERVER = std::move(server);
-    settings.Database = std::move(database);
-    settings.SQLUser = std::move(user);
-    settings.SQLPass = std::move(password);
-    return settings;
-}
-
 TEST(ConnectionStringTest, DsnEntryPicksTheFormAndGoesInAsRead) {
-    struct Case {
-        PumpSettings settings;
+    const struct {
+        std::string dsn;
         std::string built;
         std::string odbc;
     } cases[] = {
-        {Configured("Inventory"),
+        {"Inventory",
          "Provider=MSDASQL.1;Extended Properties='DSN=Inventory;Trusted_Connection=Yes'",
          "DSN=Inventory;Trusted_Connection=Yes"},
         // Leading and trailing spaces stay where they are.
-        {Configured(" Inventory "),
+        {" Inventory ",
          "Provider=MSDASQL.1;Extended Properties='DSN= Inventory ;Trusted_Connection=Yes'",
          "DSN= Inventory ;Trusted_Connection=Yes"},
         // Blank: the driver form, whatever else the data-source entry holds.
-        {Configured("   ", "srv01", "Kolbi", "pump", "s3cret"),
-         "Driver={SQL Server};Server=srv01;Database=Kolbi;Uid=pump;Pwd=s3cret",
+        {"   ", "Driver={SQL Server};Server=srv01;Database=Kolbi;Uid=pump;Pwd=s3cret",
          "Driver={SQL Server};Server=srv01;Database=Kolbi;Uid=pump;Pwd=s3cret"},
-        {Configured("", "srv01", "Kolbi"),
-         "Driver={SQL Server};Server=srv01;Database=Kolbi;Uid=;Pwd=",
-         "Driver={SQL Server};Server=srv01;Database=Kolbi;Uid=;Pwd="},
         // A tab is not a space: the data-source form.
-        {Configured("\t"), "Provider=MSDASQL.1;Extended Properties='DSN=\t;Trusted_Connection=Yes'",
+        {"\t", "Provider=MSDASQL.1;Extended Properties='DSN=\t;Trusted_Connection=Yes'",
          "DSN=\t;Trusted_Connection=Yes"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(BuildConnectionString(c.settings), c.built);
+    for (const auto& c : cases) {
+        PumpSettings settings;
+        settings.DsnEntry = c.dsn;
+        settings.SQLSERVER = "srv01";
+        settings.Database = "Kolbi";
+        settings.SQLUser = "pump";
+        settings.SQLPass = "s3cret";
+        EXPECT_EQ(BuildConnectionString(settings), c.built);
         EXPECT_EQ(OdbcConnectionString(c.built), c.odbc);
     }
     EXPECT_EQ(OdbcConnectionString("DSN=plain"), "DSN=plain");
 }
 
 TEST(ConnectionStringTest, PasswordsNeverReachAMessage) {
-    EXPECT_EQ(HidePassword("Driver={SQL Server};Server=s;Database=d;Uid=u;Pwd=s3cret"),
-              "Driver={SQL Server};Server=s;Database=d;Uid=u;Pwd=***");
-    EXPECT_EQ(HidePassword("DSN=x;password=a;Uid=u"), "DSN=x;password=***;Uid=u");
-    EXPECT_EQ(HidePassword("Driver={SQL Server};Uid=;Pwd="), "Driver={SQL Server};Uid=;Pwd=***");
-    EXPECT_EQ(HidePassword("DSN=Inventory;Trusted_Connection=Yes"),
-              "DSN=Inventory;Trusted_Connection=Yes");
-    // A ";" inside the password does not let its end into the log.
-    EXPECT_EQ(HidePassword("Driver={SQL Server};Server=s;Uid=u;Pwd=se;cr;et"),
-              "Driver={SQL Server};Server=s;Uid=u;Pwd=***");
-    EXPECT_EQ(HidePassword("DSN=x;Pwd=a;b;Uid=u;"), "DSN=x;Pwd=***;Uid=u;");
+    const std::pair<std::string, std::string> cases[] = {
+        {"Driver={SQL Server};Server=s;Database=d;Uid=u;Pwd=s3cret",
+         "Driver={SQL Server};Server=s;Database=d;Uid=u;Pwd=***"},
+        {"DSN=x;password=a;Uid=u", "DSN=x;password=***;Uid=u"},
+        {"Driver={SQL Server};Uid=;Pwd=", "Driver={SQL Server};Uid=;Pwd=***"},
+        {"DSN=Inventory;Trusted_Connection=Yes", "DSN=Inventory;Trusted_Connection=Yes"},
+        // A ";" inside the password does not let its end into the log.
+        {"Driver={SQL Server};Server=s;Uid=u;Pwd=se;cr;et",
+         "Driver={SQL Server};Server=s;Uid=u;Pwd=***"},
+        {"DSN=x;Pwd=a;b;Uid=u;", "DSN=x;Pwd=***;Uid=u;"},
+    };
+    for (const auto& [shown, hidden] : cases) EXPECT_EQ(HidePassword(shown), hidden);
 }
 
 }  // namespace

@@ -5,12 +5,12 @@
 
 #include "common/pending_events.h"
 #include "common/status_text.h"
+#include "db/db_error.h"
 #include "db/db_test.h"
 
 namespace kolbi {
 namespace {
 
-using ::testing::AllOf;
 using ::testing::ElementsAre;
 using testing::ExitStatusOf;
 using ::testing::HasSubstr;
@@ -63,12 +63,30 @@ TEST_P(DBConnectTest, OpensOnceBlanksTheActivityRowAndLeavesTheStatusEmpty) {
     CloseDBConnection();
 }
 
+// The step the report layer installs runs right after the open and before
+// events, inside DBConnect's own failure handler: a failure there is
+// DBConnect's, and ends the program after one report.
+TEST_P(DBConnectTest, TheStepAfterTheOpenFailsAsDBConnect) {
+    std::vector<std::string> order;
+    SetAfterConnect([&] {
+        order.push_back(DBConnection().IsOpen() ? "after the open" : "before the open");
+        throw RuntimeError(dberr::kItemNotFound, "no field SIPoste");
+    });
+    SetPendingEventsHandler([&] { order.push_back("events"); });
+    EXPECT_EQ(ExitStatusOf(DBConnect), kExitFailure);
+    EXPECT_THAT(order, ElementsAre("after the open"));
+    EXPECT_FALSE(DBConnected());
+    EXPECT_THAT(pump_.LogLines(),
+                ElementsAre(HasSubstr("Error No: 3265, Error Description: no field SIPoste, in "
+                                      "procedure DBConnect of Module ModALERT")));
+}
+
 KOLBI_ON_BOTH_DATABASES(DBConnectTest);
 
 // A failing open: one log entry naming the procedure and what could not be
 // opened (a password never), DBConnected False, and the end with status 1.
 TEST(DBConnectFailureTest, EndsTheProgramWithOneLogLine) {
-    struct Case {
+    const struct {
         std::string dsn;
         bool postgresql;
         std::vector<std::string> said;
@@ -80,7 +98,7 @@ TEST(DBConnectFailureTest, EndsTheProgramWithOneLogLine) {
         {"kolbi_pg_down", true, {"DSN=kolbi_pg_down", "No such file or directory"}},
         {"kolbi_pg_badpw", true, {"DSN=kolbi_pg_badpw", "password authentication failed"}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         if (c.postgresql &&
             (testing::PostgreSqlSwitchedOff() || !testing::PostgreSqlUnavailable().empty())) {
             continue;  // the database tests report PostgreSQL's absence
@@ -101,12 +119,6 @@ TEST(DBConnectFailureTest, EndsTheProgramWithOneLogLine) {
         for (const std::string& part : c.said) EXPECT_THAT(errors[0], HasSubstr(part)) << c.dsn;
         CloseAndReleaseDBConnection();
     }
-    testing::PumpEnvironment quiet;  // with logging off the program still ends
-    Settings().LogErrors = false;
-    Settings().DsnEntry = "kolbi_nowhere";
-    EXPECT_EQ(ExitStatusOf(DBConnect), kExitFailure);
-    EXPECT_EQ(quiet.Log(), "");
-    CloseAndReleaseDBConnection();
 }
 
 }  // namespace

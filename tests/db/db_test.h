@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/runtime_error.h"
 #include "db/db_connect.h"
 #include "db/test_database.h"
 #include "report/set_transac.h"
@@ -33,16 +34,23 @@ protected:
     std::unique_ptr<TestDatabase> db_;
 };
 
-// "SQLite" / "PostgreSQL" as the name of a parameterised test.
-inline std::string BackendTestName(const ::testing::TestParamInfo<Backend>& param) {
-    return BackendName(param.param);
+// The error a step raises; number 0 when it raises none.
+template <class Step>
+RuntimeError ErrorOf(Step&& step) {
+    try {
+        step();
+    } catch (const RuntimeError& e) {
+        return e;
+    }
+    return RuntimeError(0, "");
 }
 
 // Runs the tests of a DbTest suite on SQLite and on PostgreSQL.
-#define KOLBI_ON_BOTH_DATABASES(suite)                                                  \
-    INSTANTIATE_TEST_SUITE_P(Databases, suite,                                          \
-                             ::testing::Values(::kolbi::testing::Backend::kSqlite,      \
-                                               ::kolbi::testing::Backend::kPostgreSql), \
-                             ::kolbi::testing::BackendTestName)
+#define KOLBI_ON_BOTH_DATABASES(suite)                             \
+    INSTANTIATE_TEST_SUITE_P(                                      \
+        Databases, suite,                                          \
+        ::testing::Values(::kolbi::testing::Backend::kSqlite,      \
+                          ::kolbi::testing::Backend::kPostgreSql), \
+        [](const auto& test) { return ::kolbi::testing::BackendName(test.param); })
 
 }  // namespace kolbi::testing

@@ -1,3 +1,7 @@
+// The record set on SQLite and PostgreSQL: reading and moving, writing back
+// (values checked at the field write, text in both encodings, names compared
+// as SQL Server compares them, one row changed of several identical ones),
+// long values, prepared statements and errors.
 #include "db/recordset.h"
 
 #include <gmock/gmock.h>
@@ -5,24 +9,15 @@
 
 #include "db/command.h"
 #include "db/db_test.h"
+#include "log/procedure.h"
 
 namespace kolbi {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
+using testing::ErrorOf;
 using ::testing::HasSubstr;
-
-// Runs a step that must fail and returns its error.
-template <class Step>
-RuntimeError ErrorOf(Step&& step) {
-    try {
-        step();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error";
-    return RuntimeError(0, "");
-}
 
 class RecordsetTest : public testing::DbTest {
 protected:
@@ -35,7 +30,7 @@ protected:
     Connection& connection() { return db_->connection(); }
 };
 
-TEST_P(RecordsetTest, ReadsMovesAndKeepsNullAsAValue) {
+TEST_P(RecordsetTest, ReadsMovesDeletesAndKeepsNullAsAValue) {
     AddProduct("Acme Tool", "0");
     AddProduct("Gizmo", "NULL");
     AddProduct("Zed", "1");
@@ -44,9 +39,7 @@ TEST_P(RecordsetTest, ReadsMovesAndKeepsNullAsAValue) {
     EXPECT_EQ(rs.RecordCount(), 3u);
     // Field names match without regard to case (PostgreSQL folds them).
     EXPECT_EQ(rs.Fields("softproduct_product").AsText(), "Acme Tool");
-    EXPECT_EQ(rs.Fields("SOFTPRODUCT_IGNORE").AsInt16(), 0);
     rs.MoveNext();
-    EXPECT_TRUE(rs.Fields("SOFTPRODUCT_IGNORE").IsNull());
     RuntimeError null_read = ErrorOf([&] { rs.Fields("SOFTPRODUCT_IGNORE").AsInteger(); });
     EXPECT_EQ(null_read.number(), errnum::kInvalidUseOfNull);
     EXPECT_THAT(null_read.description(), HasSubstr("SOFTPRODUCT_IGNORE"));
@@ -57,26 +50,56 @@ TEST_P(RecordsetTest, ReadsMovesAndKeepsNullAsAValue) {
     EXPECT_EQ(ErrorOf([&] { rs.MoveNext(); }).number(), dberr::kNoCurrentRecord);
     EXPECT_EQ(ErrorOf([&] { rs.Fields("SOFTPRODUCT_PRODUCT"); }).number(), dberr::kNoCurrentRecord);
     rs.MoveFirst();
-    EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsText(), "Acme Tool");
     RuntimeError unknown = ErrorOf([&] { rs.Fields("NoSuchField"); });
     EXPECT_EQ(unknown.number(), dberr::kItemNotFound);
     EXPECT_THAT(unknown.description(), HasSubstr("NoSuchField"));
     EXPECT_THAT(unknown.description(), HasSubstr("SELECT * From SoftProduct"));
+
+    // A deleted row is skipped by every move and cannot be read.
+    rs.MoveNext();
+    rs.Delete();
+    rs.Update();  // nothing left to save
+    EXPECT_EQ(ErrorOf([&] { rs.Fields("SOFTPRODUCT_PRODUCT"); }).number(), dberr::kNoCurrentRecord);
+    rs.MoveNext();
+    EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsText(), "Zed");
+    rs.MoveFirst();
+    EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsText(), "Acme Tool");
+    EXPECT_EQ(rs.RecordCount(), 2u);
+    EXPECT_THAT(db_->Rows("SELECT SOFTPRODUCT_PRODUCT FROM SoftProduct ORDER BY 1"),
+                ElementsAre("Acme Tool", "Zed"));
 }
 
-// The workstation step's insert: AddNew, every column, Update, then re-read,
+// The workstation step's insert: AddNew, every column, Update. A failing
+// field write is reported once, and the row's next writes and its save still
+// happen; nothing but the checked values reaches the table. Then re-read,
 // move last and back first to learn the identity the database gave the row.
-TEST_P(RecordsetTest, ANewRowsIdentityIsReadBackAfterRequery) {
-    const Value today = Value::Date({2026, 12, 4});
+TEST_P(RecordsetTest, ANewRowIsCheckedFieldByFieldAndItsIdentityReadBack) {
     Recordset rs;
     rs.Open(connection(), SqlText("SELECT * From Postes WHERE Poste_Nom = ").QuotedUtf8("PC042"));
     ASSERT_TRUE(rs.Eof());
-    rs.AddNew();
-    rs.SetField("Poste_Nom", Value::Utf8("PC042"));
-    rs.SetField("Poste_Domain", Value::Text(""));
-    rs.SetField("Poste_FirstSoftInventory", today);
-    rs.SetField("PosteHardID", Value::Integer(0));
-    rs.Update();
+    std::vector<std::int32_t> errors;
+    Procedure proc(
+        "in procedure SaveNewPoste of Feuille Form1",
+        [](const RuntimeError&) { return AfterReport::kContinue; },
+        [&](const RuntimeError& e, std::string_view) {
+            errors.push_back(e.number());
+            EXPECT_EQ(e.description().find('\0'), std::string::npos);
+        });
+    proc.Run([&] { rs.AddNew(); });
+    proc.Run([&] { rs.SetField("Poste_Nom", Value::Utf8("PC042")); });
+    proc.Run([&] { rs.SetField("PosteHardID", Value::Text("zero")); });
+    proc.Run([&] { rs.SetField("Poste_FirstSoftInventory", Value::Text("4-12-2026")); });
+    proc.Run([&] { rs.SetField("Poste_Mac", Value::Utf8(std::string("PC\0evil", 7))); });
+    proc.Run([&] { rs.SetField("PosteSoftID", Value::Text(" 7 ")); });
+    proc.Run([&] { rs.SetField("Poste_LastSoftInventory", Value::Date({2026, 12, 4})); });
+    proc.Run([&] { rs.SetField("Poste_Domain", Value::Text("")); });
+    proc.Run([&] { rs.Update(); });
+    EXPECT_THAT(errors, ElementsAre(errnum::kConversionFailed, errnum::kConversionFailed,
+                                    dberr::kValueRefused));
+    EXPECT_THAT(db_->Rows("SELECT Poste_Nom, PosteHardID, Poste_FirstSoftInventory, Poste_Mac, "
+                          "PosteSoftID, Poste_LastSoftInventory, Poste_Domain FROM Postes"),
+                ElementsAre("PC042|NULL|NULL|NULL|7|2026-12-04|"));
+
     // Until it is read again the new row's key is unknown; changing it must say so.
     rs.SetField("Poste_Mac", Value::Text("x"));
     RuntimeError unknown_key = ErrorOf([&] { rs.Update(); });
@@ -87,9 +110,6 @@ TEST_P(RecordsetTest, ANewRowsIdentityIsReadBackAfterRequery) {
     rs.MoveFirst();
     const std::int16_t id = rs.Fields("PosteID").AsInt16();
     EXPECT_GT(id, 0);
-    EXPECT_EQ(rs.Fields("Poste_FirstSoftInventory").value(), today);
-    EXPECT_EQ(rs.Fields("Poste_FirstSoftInventory").AsText(), "2026-12-04");
-    EXPECT_EQ(rs.Fields("Poste_Domain").AsText(), "");
     EXPECT_TRUE(rs.Fields("Poste_Mac").IsNull());
     db_->Run("INSERT INTO Postes (Poste_Nom) VALUES ('PC043')");  // another identity
     EXPECT_THAT(db_->Rows("SELECT Poste_Nom FROM Postes WHERE PosteID = " + std::to_string(id)),
@@ -124,99 +144,116 @@ TEST_P(RecordsetTest, UpdatesReachTheRowByItsPrimaryKey) {
     EXPECT_THAT(gone.description(), HasSubstr("SoftProduct"));
 }
 
-TEST_P(RecordsetTest, ADeletedRowIsSkippedAndCannotBeRead) {
-    AddProduct("A", "0");
-    AddProduct("B", "0");
-    AddProduct("C", "0");
+// PosteSoftware has no key: writing back one of several identical rows
+// changes exactly that one; a SELECT DISTINCT row stands for all of them.
+TEST_P(RecordsetTest, OneOfIdenticalRowsIsChangedAlone) {
+    db_->Run("INSERT INTO PosteSoftware VALUES (1, 5), (1, 5), (1, 5), (2, 5)");
     Recordset rs;
-    rs.Open(connection(), SqlText("SELECT * From SoftProduct ORDER BY SOFTPRODUCT_PRODUCT"));
+    rs.Open(connection(),
+            SqlText("SELECT * From PosteSoftware WHERE PosteSoft_PosteID = ").QuotedNumber(1));
+    rs.SetField("PosteSoft_ProductID", Value::Integer(6));
     rs.MoveNext();
     rs.Delete();
-    rs.Update();  // nothing left to save
-    EXPECT_EQ(ErrorOf([&] { rs.Fields("SOFTPRODUCT_PRODUCT"); }).number(), dberr::kNoCurrentRecord);
-    rs.MoveNext();
-    EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsText(), "C");
-    rs.MoveFirst();
-    EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsText(), "A");
-    EXPECT_EQ(rs.RecordCount(), 2u);
-    EXPECT_THAT(db_->Rows("SELECT SOFTPRODUCT_PRODUCT FROM SoftProduct ORDER BY 1"),
-                ElementsAre("A", "C"));
+    rs.Close();
+    const std::string links = "SELECT * FROM PosteSoftware ORDER BY 1, 2";
+    EXPECT_THAT(db_->Rows(links), ElementsAre("1|5", "1|6", "2|5"));
+
+    db_->Run("INSERT INTO PosteSoftware VALUES (1, 6)");
+    rs.Open(connection(),
+            SqlText("SELECT DISTINCT * From PosteSoftware WHERE PosteSoft_ProductID = ")
+                .QuotedNumber(6));
+    rs.Delete();
+    EXPECT_THAT(db_->Rows(links), ElementsAre("1|5", "2|5"));
 }
 
-// Names with apostrophes break nothing, Windows-1252 text comes back as the
-// same bytes while the database holds UTF-8, and values longer than one read
-// (1,023 bytes) come back whole, a UTF-8 character cut by the read included.
-TEST_P(RecordsetTest, ApostrophesWindows1252AndLongValuesRoundTrip) {
-    const std::string product =
-        "L'\xC9"
-        "diteur \xE9l\xE9gant \xA9 \x80 \xAC 50%";
-    const std::string workstation = "O'Brien's Z\u00FCrich-PC";
-    SqlText lookup("SELECT * From SoftProduct WHERE SOFTPRODUCT_PRODUCT = ");
-    lookup.Quoted(product);
+// Text is stored as UTF-8 and Windows-1252 given back as the same bytes; name
+// columns ignore case and trailing spaces as SQL Server does, through their
+// index, and give back exactly what was stored.
+TEST_P(RecordsetTest, NamesRoundTripAndCompareAsSqlServerDoes) {
     Recordset rs;
-    rs.Open(connection(), lookup);
-    ASSERT_TRUE(rs.Eof());
-    rs.AddNew();
-    rs.SetField("SOFTPRODUCT_PRODUCT", Value::Text(product));
-    rs.SetField("SOFTPRODUCT_COPYRIGHT", Value::Utf8(workstation));
+    rs.Open(connection(), SqlText("SELECT * From SoftProduct"));
+    for (const char* name : {"Tool", "Acme ", "Z\xFCrich \x8A \x80 \xAC"}) {
+        rs.AddNew();
+        rs.SetField("SOFTPRODUCT_PRODUCT", Value::Text(name));
+    }
     rs.Update();
-    rs.Requery();
-    ASSERT_EQ(rs.RecordCount(), 1u);
-    EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsText(), product);
-    EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsUtf8(),
-              "L'\u00C9diteur \u00E9l\u00E9gant \u00A9 \u20AC \u00AC 50%");
-    EXPECT_EQ(rs.Fields("SOFTPRODUCT_COPYRIGHT").AsUtf8(), workstation);
     rs.Close();
-    rs.Open(
-        connection(),
-        SqlText("SELECT * From SoftProduct WHERE SOFTPRODUCT_PRODUCT = ").Quoted("x' OR '1'='1"));
-    EXPECT_TRUE(rs.Eof());
+    const struct {
+        std::string looked_up;
+        std::vector<std::string> found;
+    } cases[] = {
+        {"TOOL  ", {"Tool"}},
+        {"acme", {"Acme "}},
+        {" Tool", {}},
+        {"To ol", {}},
+        {"Z\xDCRICH \x9A \x80 \xAC", {"Z\xFCrich \x8A \x80 \xAC"}},  // beyond ASCII: Ü, Š
+        {"Zurich \x8A \x80 \xAC", {}},                               // accents count
+    };
+    for (const auto& c : cases) {
+        rs.Open(connection(), SqlText("SELECT * From SoftProduct WHERE SOFTPRODUCT_PRODUCT = ")
+                                  .Quoted(c.looked_up)
+                                  .Add(" "));
+        std::vector<std::string> found;
+        for (; !rs.Eof(); rs.MoveNext()) found.push_back(rs.Fields("SOFTPRODUCT_PRODUCT").AsText());
+        rs.Close();
+        EXPECT_EQ(found, c.found) << "'" << c.looked_up << "'";
+    }
+    // A name an agent wrote in Windows-1252 bytes, no UTF-8, is read as such;
+    // no database receives invalid UTF-8.
+    rs.Open(connection(), SqlText("SELECT * From SoftProduct WHERE SOFTPRODUCT_PRODUCT = ")
+                              .QuotedUtf8("z\xFCrich \x8A \x80 \xAC"));
+    EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsUtf8(), "Z\u00FCrich \u0160 \u20AC \u00AC");
+    rs.Close();
+    const bool sqlite = GetParam() == testing::Backend::kSqlite;
+    if (sqlite) {
+        EXPECT_THAT(db_->Rows("SELECT hex(SOFTPRODUCT_PRODUCT) FROM SoftProduct"),
+                    Contains(HasSubstr("5AC3BC7269636820C5A020E282AC20C2AC")));
+    }
+    db_->Run(
+        "INSERT INTO ODBC_Drv (ODBC_DrvName, ODBC_Desc, ODBC_ProdVers, ODBC_CPR) "
+        "VALUES ('SQL Server', 'd', '1.0', 'M')");
+    EXPECT_EQ(db_->Rows("SELECT ODBC_ID FROM ODBC_Drv WHERE ODBC_DrvName = 'sql server ' AND "
+                        "ODBC_Desc = 'D' AND ODBC_ProdVers = '1.0 ' AND ODBC_CPR = 'm'")
+                  .size(),
+              1u);
 
-    db_->Run("CREATE TABLE Notes (n INTEGER, v TEXT)");
+    // Found through the index, with the value sent as a parameter as the pump sends it.
+    if (!sqlite) db_->Run("SET enable_seqscan = off");
+    SqlText plan = sqlite ? SqlText("EXPLAIN QUERY PLAN SELECT * From SoftProduct WHERE ")
+                          : SqlText("EXPLAIN SELECT * From SoftProduct WHERE ");
+    plan.Add("SOFTPRODUCT_PRODUCT = ").Quoted("x");
+    std::string shown;
+    for (const std::vector<Value>& row : connection().Query(plan).rows) {
+        for (const Value& value : row) shown += value.IsNull() ? "" : value.AsText() + "\n";
+    }
+    EXPECT_THAT(
+        shown, HasSubstr(sqlite ? "USING INDEX IX_SoftProduct_PRODUCT" : "ix_softproduct_product"));
+}
+
+// A fetched column has room for 255 bytes, a piece read whole 1,023: values
+// around both and far beyond come back whole, a UTF-8 character cut between
+// two pieces included, on the first run of a statement and on its later ones.
+TEST_P(RecordsetTest, LongValuesComeBackWhole) {
     std::vector<std::string> values;
-    for (std::size_t size : {1022, 1023, 1024, 2046, 2047, 5000}) values.emplace_back(size, 'x');
+    for (std::size_t size : {255, 256, 257, 1023, 1024, 2047, 10000}) {
+        values.push_back(std::string(size - 2, 'd') + "\u00E9");  // sizes in UTF-8 bytes
+    }
     for (std::size_t at : {1021, 1022, 2044, 2045}) {  // "é" then "€" across a boundary
         values.push_back(std::string(at, 'x') + "\u00E9\u20AC" + std::string(600, 'y'));
     }
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (const std::string& value : values) {
         Command(connection())
-            .Execute(SqlText("INSERT INTO Notes VALUES (")
-                         .Number(std::int64_t(i))
-                         .Add(", ")
-                         .Param(Value::Utf8(values[i]))
+            .Execute(SqlText("INSERT INTO SoftProduct (SOFTPRODUCT_DESCRIPTION) VALUES (")
+                         .Param(Value::Utf8(value))
                          .Add(")"));
     }
-    rs.Close();
-    rs.Open(connection(), SqlText("SELECT * From Notes ORDER BY n"));
-    for (const std::string& value : values) {
-        ASSERT_FALSE(rs.Eof());
-        EXPECT_EQ(rs.Fields("v").AsUtf8(), value) << value.size() << " bytes";
-        rs.MoveNext();
-    }
-}
-
-// Values around the room a fetched column is given, and far beyond it, come
-// back whole, on the first run of a statement and on its later ones.
-TEST_P(RecordsetTest, LongValuesComeBackWhole) {
-    const std::size_t lengths[] = {255, 256, 257, 1023, 1024, 10000};
-    for (std::size_t length : lengths) {
-        // Multi-byte in UTF-8: the room is counted in the driver's bytes.
-        const std::string description = std::string(length - 1, 'd') + "\xE9";
-        const std::string name = "P" + std::to_string(length);
-        for (int run = 0; run < 2; ++run) {
-            Recordset rs;
-            rs.Open(connection(),
-                    SqlText("SELECT * From SoftProduct WHERE SOFTPRODUCT_PRODUCT = ").Quoted(name));
-            if (run == 0) {
-                rs.AddNew();
-                rs.SetField("SOFTPRODUCT_PRODUCT", Value::Text(name));
-                rs.SetField("SOFTPRODUCT_DESCRIPTION", Value::Text(description));
-                rs.Update();
-                rs.Requery();
-            }
-            ASSERT_FALSE(rs.Eof()) << length;
-            EXPECT_EQ(rs.Fields("SOFTPRODUCT_DESCRIPTION").AsText(), description) << length;
-            EXPECT_EQ(rs.Fields("SOFTPRODUCT_PRODUCT").AsText(), name) << length;
+    for (int run = 0; run < 2; ++run) {
+        Recordset rs;
+        rs.Open(connection(), SqlText("SELECT * From SoftProduct ORDER BY SOFTPRODUCT_ID"));
+        for (const std::string& value : values) {
+            ASSERT_FALSE(rs.Eof());
+            EXPECT_EQ(rs.Fields("SOFTPRODUCT_DESCRIPTION").AsUtf8(), value) << value.size();
+            rs.MoveNext();
         }
     }
 }
@@ -224,10 +261,9 @@ TEST_P(RecordsetTest, LongValuesComeBackWhole) {
 // Getdate() is sent as written: PostgreSQL's schema defines it, the SQLite
 // data source loads a function of ours.
 TEST_P(RecordsetTest, GetdateGivesTheServersDateAndTime) {
-    SqlText alert(
-        "INSERT INTO Changement (Changement_Poste,Changement_Date,Changement_ACK) VALUES (");
-    alert.QuotedUtf8("PC01").Add(",Getdate(),'0')");
-    Command(connection()).Execute(alert);
+    db_->Run(
+        "INSERT INTO Changement (Changement_Poste, Changement_Date, Changement_ACK) "
+        "VALUES ('PC01', Getdate(), '0')");
     ResultSet changes = connection().Query(SqlText("SELECT Changement_Date FROM Changement"));
     ASSERT_EQ(changes.rows.size(), 1u);
     EXPECT_EQ(changes.rows[0][0].kind(), Value::Kind::kDateTime);
@@ -235,35 +271,26 @@ TEST_P(RecordsetTest, GetdateGivesTheServersDateAndTime) {
 }
 
 // The product lookup runs once per report line: one prepared statement serves
-// every name. A tool running more shapes than the connection keeps gets the
-// evicted ones prepared again, the ones used last kept, and right answers.
+// every value. A tool running more shapes of statement than the connection
+// keeps gets the evicted ones prepared again, the ones used last kept, and
+// right answers.
 TEST_P(RecordsetTest, StatementsArePreparedOnceAndAgainOnlyAfterEviction) {
-    AddProduct("Tool 7", "0");
-    std::int64_t before = connection().PreparedCount();
-    int found = 0;
-    for (int i = 0; i < 50; ++i) {
-        Recordset rs;
-        rs.Open(connection(), SqlText("SELECT * From SoftProduct WHERE SOFTPRODUCT_PRODUCT = ")
-                                  .Quoted("Tool " + std::to_string(i)));
-        found += rs.Eof() ? 0 : 1;
-    }
-    EXPECT_EQ(found, 1);
-    EXPECT_EQ(connection().PreparedCount() - before, 1);
-
-    AddProduct("Tool 8", "0");
+    AddProduct("Tool 1", "0");
+    AddProduct("Tool 2", "0");
     // Shape i asks i + 1 times for the same identity: a text of its own.
-    auto product_of_shape = [&](int i) {
+    auto product = [&](int shape, int id) {
         SqlText sql("SELECT SOFTPRODUCT_PRODUCT From SoftProduct WHERE SOFTPRODUCT_ID = ");
-        sql.Number(i % 2 + 1);
-        for (int k = 0; k < i; ++k) sql.Add(" AND SOFTPRODUCT_ID = ").Number(i % 2 + 1);
+        sql.Number(id);
+        for (int k = 0; k < shape; ++k) sql.Add(" AND SOFTPRODUCT_ID = ").Number(id);
         ResultSet result = connection().Query(sql);
         return result.rows.size() == 1 ? result.rows[0][0].AsText() : "(none)";
     };
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(product_of_shape(i), i % 2 ? "Tool 8" : "Tool 7") << i;
-    before = connection().PreparedCount();
-    EXPECT_EQ(product_of_shape(99), "Tool 8");  // used last: still prepared
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(product(i, 2), "Tool 2") << i;
+    const std::int64_t before = connection().PreparedCount();
+    EXPECT_EQ(product(99, 1), "Tool 1");  // used last, now with another value: still prepared
     EXPECT_EQ(connection().PreparedCount(), before);
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(product_of_shape(i), i % 2 ? "Tool 8" : "Tool 7") << i;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(product(i, i % 2 + 1), "Tool " + std::to_string(i % 2 + 1));
     EXPECT_EQ(connection().PreparedCount(), before + 10);
 }
 
@@ -276,6 +303,7 @@ TEST_P(RecordsetTest, APreparedStatementSurvivesAChangeOfItsTable) {
     db_->Run("ALTER TABLE Transactions ADD SIComment VARCHAR(20)");
     rs.Open(connection(), SqlText("SELECT * from Transactions"));
     EXPECT_EQ(rs.Fields("SIPoste").AsText(), "p");
+    EXPECT_TRUE(rs.Fields("SIComment").IsNull());  // described anew, not from before the change
     rs.SetField("SIPoste", Value::Text("q"));
     rs.Update();
     EXPECT_THAT(db_->Rows("SELECT SIPoste FROM Transactions"), ElementsAre("q"));
@@ -283,29 +311,34 @@ TEST_P(RecordsetTest, APreparedStatementSurvivesAChangeOfItsTable) {
 
 TEST_P(RecordsetTest, ErrorsCarryTheirNumberAndNameTheSqlText) {
     // An unknown column: a command error, not the end of the program.
-    RuntimeError bad_column = ErrorOf([&] {
-        Recordset rs;
-        rs.Open(connection(), SqlText("SELECT Poste_Colour From Postes"));
-    });
+    RuntimeError bad_column = ErrorOf(
+        [&] { Recordset().Open(connection(), SqlText("SELECT Poste_Colour From Postes")); });
     EXPECT_EQ(bad_column.number(), dberr::kErrorsInCommand);
     EXPECT_THAT(bad_column.description(), HasSubstr("SELECT Poste_Colour From Postes"));
-    EXPECT_FALSE(bad_column.sqlstate().empty());
 
     // A value the database refuses: a second row with the same identity.
-    db_->Run("INSERT INTO Postes (PosteID, Poste_Nom) VALUES (7, 'A'), (40000, 'Big')");
+    db_->Run("INSERT INTO Postes (PosteID, Poste_Nom) VALUES (7, 'A')");
     Recordset rs;
-    rs.Open(connection(), SqlText("SELECT * From Postes ORDER BY PosteID"));
+    rs.Open(connection(), SqlText("SELECT * From Postes"));
     rs.AddNew();
     rs.SetField("PosteID", Value::Integer(7));
     RuntimeError duplicate = ErrorOf([&] { rs.Update(); });
     EXPECT_EQ(duplicate.number(), dberr::kIntegrityViolation) << duplicate.description();
     EXPECT_THAT(duplicate.description(), HasSubstr("INSERT INTO"));
 
-    // A key the pump cannot hold in 16 bits.
-    rs.MoveLast();
-    RuntimeError overflow = ErrorOf([&] { rs.Fields("PosteID").AsInt16(); });
-    EXPECT_EQ(overflow.number(), errnum::kOverflow);
-    EXPECT_THAT(overflow.description(), HasSubstr("PosteID"));
+    // Statements are held to the column types too: SQLite no longer stores a
+    // text in an INTEGER column, it refuses it as PostgreSQL does, with the
+    // error the log switches its date format on.
+    RuntimeError refused = ErrorOf([&] {
+        Command(connection())
+            .Execute(SqlText("INSERT INTO Postes (PosteHardID) VALUES (").Quoted("zero").Add(")"));
+    });
+    EXPECT_EQ(refused.number(), errnum::kConversionFailed);
+    EXPECT_THAT(refused.description(), HasSubstr("'zero'"));
+    SqlText too_big("INSERT INTO SoftProduct (SOFTPRODUCT_IGNORE) VALUES (");
+    too_big.Number(40000).Add(")");
+    EXPECT_EQ(ErrorOf([&] { Command(connection()).Execute(too_big); }).number(),
+              dberr::kDataOverflow);
 
     // Closed and open record sets; a failed open leaves it closed, and the
     // next use names the text it tried.
@@ -321,19 +354,6 @@ TEST_P(RecordsetTest, ErrorsCarryTheirNumberAndNameTheSqlText) {
 }
 
 KOLBI_ON_BOTH_DATABASES(RecordsetTest);
-
-// PostgreSQL refuses a text in an integer column, and the refusal is the
-// conversion failure the error log switches its date format on.
-TEST(PostgreSqlRecordsetTest, AValueTheColumnCannotHoldIsAConversionFailure) {
-    KOLBI_REQUIRE_POSTGRESQL();
-    testing::TestDatabase db(testing::Backend::kPostgreSql);
-    SqlText insert("INSERT INTO Postes (PosteHardID) VALUES (");
-    insert.Quoted("zero").Add(")");
-    RuntimeError refused = ErrorOf([&] { Command(db.connection()).Execute(insert); });
-    EXPECT_EQ(refused.number(), errnum::kConversionFailed);
-    EXPECT_EQ(refused.sqlstate().substr(0, 2), "22");
-    EXPECT_THAT(refused.description(), HasSubstr("'zero'"));
-}
 
 }  // namespace
 }  // namespace kolbi

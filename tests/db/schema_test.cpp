@@ -23,16 +23,15 @@ TEST(SplitSqlScriptTest, SplitsAtSemicolonsOutsideLiteralsAndComments) {
             "INSERT INTO \"b;c\" VALUES ('it''s;')", "CREATE INDEX i ON a (x)"}));
 }
 
-TEST(SchemaScriptsTest, EveryScriptCreatesEveryTableThePumpUses) {
-    for (Dbms dbms : {Dbms::kSqlite, Dbms::kPostgreSql, Dbms::kSqlServer}) {
-        std::string script(SchemaScript(dbms));
-        for (const PumpTable& table : PumpTables()) {
-            EXPECT_NE(script.find("CREATE TABLE " + table.name + " ("), std::string::npos)
-                << table.name;
-            for (const std::string& column : table.columns) {
-                EXPECT_NE(script.find("    " + column + " "), std::string::npos)
-                    << table.name << "." << column;
-            }
+// No SQL Server runs here (its script is only parsed, tsql_parses.sh); the
+// scripts of the other two are checked on real databases below.
+TEST(SchemaScriptsTest, TheSqlServerScriptCreatesEveryTableThePumpUses) {
+    const std::string script(SchemaScript(Dbms::kSqlServer));
+    for (const PumpTable& table : PumpTables()) {
+        EXPECT_NE(script.find("CREATE TABLE " + table.name + " ("), std::string::npos)
+            << table.name;
+        for (const std::string& column : table.columns) {
+            EXPECT_NE(script.find("    " + column + " "), std::string::npos) << column;
         }
     }
 }

@@ -6,24 +6,28 @@
 #include <string_view>
 #include <type_traits>
 
+#include "db/db_error.h"
+#include "db/db_test.h"
+
 namespace kolbi {
 namespace {
 
-TEST(SqlTextTest, KeepsTheOriginalTextAndSendsValuesApart) {
+// Values go to the database apart from the text, integers as integers; the
+// text that errors and logs show has them where they stand.
+TEST(SqlTextTest, SendsValuesApartAndShowsThemInPlace) {
     SqlText sql("SELECT * From Postes ");
-    sql.Add("WHERE Poste_Nom = ").QuotedUtf8("O'Brien");
-    EXPECT_EQ(sql.Text(), "SELECT * From Postes WHERE Poste_Nom = 'O'Brien'");
-    EXPECT_EQ(sql.Sent(), "SELECT * From Postes WHERE Poste_Nom = ?");
-    ASSERT_EQ(sql.Params().size(), 1u);
+    sql.Add("WHERE Poste_Nom = ").QuotedUtf8("O'Brien").Add(" AND a = ").QuotedNumber(12);
+    sql.Add(" AND b = ").Number(-3);
+    EXPECT_EQ(sql.Text(),
+              "SELECT * From Postes WHERE Poste_Nom = 'O'Brien' AND a = '12' AND b = -3");
+    EXPECT_EQ(sql.Sent(), "SELECT * From Postes WHERE Poste_Nom = ? AND a = ? AND b = ?");
+    ASSERT_EQ(sql.Params().size(), 3u);
     EXPECT_EQ(sql.Params()[0].value, Value::Utf8("O'Brien"));
-
-    SqlText numbers("SELECT * FROM t WHERE a = ");
-    numbers.QuotedNumber(12).Add(" AND b = ").Number(-3);
-    EXPECT_EQ(numbers.Text(), "SELECT * FROM t WHERE a = '12' AND b = -3");
-    EXPECT_EQ(numbers.Sent(), "SELECT * FROM t WHERE a = ? AND b = ?");
-    // Integers go to the database as integers, not as text.
-    EXPECT_EQ(numbers.Params()[0].value.kind(), Value::Kind::kInteger);
-    EXPECT_EQ(numbers.Params()[1].value, Value::Integer(-3));
+    EXPECT_EQ(sql.Params()[1].value, Value::Integer(12));
+    EXPECT_EQ(sql.Params()[2].value, Value::Integer(-3));
+    // A NUL never gets as far as a statement.
+    EXPECT_EQ(testing::ErrorOf([&] { sql.QuotedUtf8(std::string("PC\0evil", 7)); }).number(),
+              dberr::kValueRefused);
 }
 
 TEST(SqlTextTest, TextIsSentAsUtf8AndLiteralsDoubleTheirApostrophes) {
@@ -43,11 +47,8 @@ static_assert(!std::is_constructible_v<SqlWords, const char*>);
 
 TEST(SqlTextTest, ParamShowsTheValueAsALiteral) {
     SqlText sql("UPDATE t SET a = ");
-    sql.Param(Value::Text("it's"))
-        .Add(", b = ")
-        .Param(Value())
-        .Add(", c = ")
-        .Param(Value::Date({2027, 3, 5}));
+    sql.Param(Value::Text("it's")).Add(", b = ").Param(Value()).Add(", c = ");
+    sql.Param(Value::Date({2027, 3, 5}));
     EXPECT_EQ(sql.Text(), "UPDATE t SET a = 'it''s', b = NULL, c = '2027-03-05'");
     EXPECT_EQ(sql.Sent(), "UPDATE t SET a = ?, b = ?, c = ?");
 }

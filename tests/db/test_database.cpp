@@ -18,32 +18,25 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
-// The odbc.ini of this process: a copy of nothing, filled by AddDataSource.
-const std::string& OwnOdbcIni() {
-    static TempFolder folder;
-    static const std::string path = [] {
-        folder.Write("odbc.ini", "");
-        return folder / "odbc.ini";
-    }();
-    return path;
-}
-
-// The odbc.ini the test script exported, before this process points ODBCINI
-// at its own file.
+// The odbc.ini the test script exported, noted before this process points
+// ODBCINI at its own file.
 const std::string& ScriptOdbcIni() {
     static const std::string path = Env("ODBCINI");
     return path;
 }
 
-const std::map<std::string, std::string>& ScratchServer() {
-    static const std::map<std::string, std::string> attributes =
-        ReadDataSource(ScriptOdbcIni(), Env("KOLBI_TEST_PG_DSN"));
-    return attributes;
-}
-
 std::string UniqueName(const std::string& prefix) {
     static std::atomic<int> counter{0};
     return prefix + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+}
+
+// Databases are copied from the scratch server's template, and dropped, from
+// another database of the server.
+void RunOnScratchServer(const std::string& sql) {
+    Connection admin;
+    admin.SetConnectionString("DSN=kolbi_pg_admin");
+    admin.Open();
+    admin.ExecuteDirect(SqlForTests::Statement(sql));
 }
 
 }  // namespace
@@ -61,8 +54,8 @@ std::string PostgreSqlUnavailable() {
                "\"$(scripts/pg-scratch.sh start /tmp/kolbi-pg)\"; or set KOLBI_TEST_PG=off to "
                "leave PostgreSQL out of a quick local run.";
     }
-    if (ScratchServer().empty()) {
-        return "the data source " + Env("KOLBI_TEST_PG_DSN") + " is not in " + Env("ODBCINI");
+    if (ScratchDataSource(Env("KOLBI_TEST_PG_DSN")).empty()) {
+        return "the data source " + Env("KOLBI_TEST_PG_DSN") + " is not in " + ScriptOdbcIni();
     }
     return "";
 }
@@ -73,37 +66,30 @@ std::map<std::string, std::string> ScratchDataSource(const std::string& dsn) {
 
 void AddDataSource(const std::string& dsn, const std::map<std::string, std::string>& attributes) {
     ScriptOdbcIni();  // noted before ODBCINI moves
-    const std::string& ini = OwnOdbcIni();
+    static TempFolder folder;
+    const std::string ini = folder / "odbc.ini";
     if (!WriteDataSource(ini, dsn, attributes)) throw std::runtime_error("cannot write " + ini);
     ::setenv("ODBCINI", ini.c_str(), 1);
 }
 
 TestDatabase::TestDatabase(Backend backend, bool with_schema)
-    : backend_(backend), connection_(std::make_unique<Connection>()) {
+    : connection_(std::make_unique<Connection>()) {
+    std::map<std::string, std::string> attributes;
     if (backend == Backend::kSqlite) {
-        dsn_ = UniqueName("kolbi_sqlite_");
-        std::map<std::string, std::string> attributes =
-            SqliteDataSource(folder_ / "inventory.db", KOLBI_GETDATE_PATH);
+        attributes = SqliteDataSource(folder_ / "inventory.db", KOLBI_GETDATE_PATH);
         attributes["NoCreat"] = "0";
-        AddDataSource(dsn_, attributes);
     } else {
-        std::string why = PostgreSqlUnavailable();
+        const std::string why = PostgreSqlUnavailable();
         if (!why.empty()) throw std::runtime_error(why);
+        attributes = ScratchDataSource(Env("KOLBI_TEST_PG_DSN"));
+        attributes["Database"] = "postgres";
+        AddDataSource("kolbi_pg_admin", attributes);
         pg_database_ = UniqueName("kolbi_t");
-        // The template can only be copied from another database.
-        std::map<std::string, std::string> admin_attributes = ScratchServer();
-        admin_attributes["Database"] = "postgres";
-        AddDataSource("kolbi_pg_admin", admin_attributes);
-        Connection admin;
-        admin.SetConnectionString("DSN=kolbi_pg_admin");
-        admin.Open();
-        admin.ExecuteDirect(
-            SqlForTests::Statement("CREATE DATABASE " + pg_database_ + " TEMPLATE kolbi_template"));
-        std::map<std::string, std::string> attributes = ScratchServer();
+        RunOnScratchServer("CREATE DATABASE " + pg_database_ + " TEMPLATE kolbi_template");
         attributes["Database"] = pg_database_;
-        dsn_ = UniqueName("kolbi_pg_");
-        AddDataSource(dsn_, attributes);
     }
+    dsn_ = UniqueName(backend == Backend::kSqlite ? "kolbi_sqlite_" : "kolbi_pg_");
+    AddDataSource(dsn_, attributes);
     connection_->SetConnectionString("DSN=" + dsn_);
     connection_->Open();
     if (with_schema) ApplySchema(*connection_);
@@ -113,11 +99,7 @@ TestDatabase::~TestDatabase() {
     connection_->Close();
     if (pg_database_.empty()) return;
     try {
-        Connection admin;
-        admin.SetConnectionString("DSN=kolbi_pg_admin");
-        admin.Open();
-        admin.ExecuteDirect(
-            SqlForTests::Statement("DROP DATABASE " + pg_database_ + " WITH (FORCE)"));
+        RunOnScratchServer("DROP DATABASE " + pg_database_ + " WITH (FORCE)");
     } catch (const RuntimeError&) {
         // A server a test has stopped keeps its database; the cluster goes anyway.
     }
@@ -128,13 +110,11 @@ void TestDatabase::Run(const std::string& sql) {
 }
 
 std::vector<std::string> TestDatabase::Rows(const std::string& sql) {
-    ResultSet result = connection_->Query(SqlForTests::Statement(sql));
     std::vector<std::string> rows;
-    for (const std::vector<Value>& row : result.rows) {
+    for (const std::vector<Value>& row : connection_->Query(SqlForTests::Statement(sql)).rows) {
         std::string line;
         for (std::size_t i = 0; i < row.size(); ++i) {
-            if (i) line += "|";
-            line += row[i].IsNull() ? "NULL" : row[i].AsText();
+            line += (i ? "|" : "") + (row[i].IsNull() ? "NULL" : row[i].AsText());
         }
         rows.push_back(line);
     }

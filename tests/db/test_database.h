@@ -10,8 +10,8 @@
 
 namespace kolbi::testing {
 
-// The test suite's own statements, run as they are written: the one way
-// besides the schema scripts to make an SqlText of a run-time string.
+// The test suite's own statements, run as written: the one way besides the
+// schema scripts to make an SqlText of a run-time string.
 class SqlForTests {
 public:
     static SqlText Statement(std::string_view sql) { return SqlText::Verbatim(sql); }
@@ -23,9 +23,8 @@ enum class Backend { kSqlite, kPostgreSql };
 // "SQLite" / "PostgreSQL", for parameterised test names.
 std::string BackendName(Backend backend);
 
-// Why PostgreSQL tests cannot run here ("" when they can): the scratch
-// server's data source is not named. Tests report it as a failure, unless
-// KOLBI_TEST_PG=off asked to leave PostgreSQL out of a quick local run.
+// Why PostgreSQL tests cannot run here ("" when they can), and whether
+// KOLBI_TEST_PG=off asked to leave them out of a quick local run.
 std::string PostgreSqlUnavailable();
 bool PostgreSqlSwitchedOff();
 
@@ -40,27 +39,25 @@ bool PostgreSqlSwitchedOff();
         if (!kolbi_pg_missing.empty()) FAIL() << kolbi_pg_missing;                      \
     } while (false)
 
-// A data source of the scratch server's odbc.ini (kolbi_pg_down,
-// kolbi_pg_badpw...), empty when there is none.
+// A data source of the scratch server's odbc.ini (kolbi_pg_badpw...).
 std::map<std::string, std::string> ScratchDataSource(const std::string& dsn);
 
 // Adds (or replaces) a data source in this test process's own odbc.ini,
-// which ODBCINI points to from the first call on. Each test process has its
-// own file, so tests running side by side do not meet.
+// which ODBCINI points to from the first call on, so that test processes
+// running side by side do not meet.
 void AddDataSource(const std::string& dsn, const std::map<std::string, std::string>& attributes);
 
-// A fresh database holding the pump's schema, reachable through a data source
-// of its own: a SQLite file in a temporary folder, or a PostgreSQL database
-// copied from the scratch server's template. Dropped on destruction.
+// A fresh database, holding the pump's schema unless with_schema is false,
+// reachable through a data source of its own: a SQLite file in a temporary
+// folder, or a PostgreSQL database copied from the scratch server's template.
+// Dropped on destruction.
 class TestDatabase {
 public:
-    // with_schema false leaves the database empty.
     explicit TestDatabase(Backend backend, bool with_schema = true);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
 
-    Backend backend() const { return backend_; }
     // The data source name to put into DsnEntry.
     const std::string& dsn() const { return dsn_; }
     // A connection of the test's own (not the pump's shared one), open.
@@ -71,7 +68,6 @@ public:
     std::vector<std::string> Rows(const std::string& sql);
 
 private:
-    Backend backend_;
     std::string dsn_;
     std::string pg_database_;
     TempFolder folder_;
