@@ -198,16 +198,5 @@ TEST(He3Damaged, NestedDecodesFromTheHostsYieldDoNotDisturbEachOther) {
     EXPECT_EQ(nested_ok, 3);
 }
 
-// What the check read before a fault stays for "he3 info" to show.
-TEST(He3Examine, KeepsWhatItReadBeforeAFault) {
-    const He3Examination sound = ExamineHe3(Sample("abracadabra"));
-    EXPECT_EQ(sound.data_offset, 23u);
-    EXPECT_EQ(sound.tree_nodes, 9);
-    EXPECT_EQ(ExamineHe3(Cut(Sample("abracadabra"), 16)).codes.size(), 2u);
-    const He3Examination zero = ExamineHe3(With(Sample("abc"), 5, {0, 0, 0, 0}));
-    EXPECT_EQ(zero.fault, He3Fault::kBadLength);
-    EXPECT_EQ(zero.codes[2].bits, "0");  // the table behind the bad length is read all the same
-}
-
 }  // namespace
 }  // namespace kolbi

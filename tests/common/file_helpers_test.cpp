@@ -62,17 +62,5 @@ TEST(MoveFile, CopiesAcrossFileSystemsAndRemovesTheSource) {
     EXPECT_FALSE(disk.Has("missing"));
 }
 
-TEST(FileExistsTest, TellsFilesFoldersAndMissingPathsApart) {
-    testing::TempFolder folder;
-    folder.Write("a.txt", "");
-    EXPECT_TRUE(FileExists(folder / "a.txt"));
-    EXPECT_FALSE(FileExists(folder.path()));  // a folder has no file length
-    EXPECT_FALSE(FileExists(folder / "missing"));
-    EXPECT_TRUE(PathExists(folder / "a.txt"));
-    EXPECT_TRUE(PathExists(folder.path()));
-    EXPECT_FALSE(PathExists(folder / "missing"));
-    EXPECT_FALSE(PathExists(""));
-}
-
 }  // namespace
 }  // namespace kolbi

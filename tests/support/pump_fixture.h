@@ -1,17 +1,7 @@
 #pragma once
 
 // The pump's surroundings for tests that run its own procedures, in one
-// object instead of the process-wide state set by hand in every fixture:
-//
-//   class IniTStuffTest : public ::testing::Test {
-//   protected:
-//       testing::PumpEnvironment pump_;
-//   };
-//   TEST_F(IniTStuffTest, ...) {
-//       pump_.WriteIni("", "incomingFilesPath=" + pump_.app / "in" + "\r\n");
-//       EXPECT_EQ(testing::ExitStatusOf([&] { IniTStuff(form); }), std::nullopt);
-//       EXPECT_THAT(pump_.LogLines(), ElementsAre(HasSubstr("in procedure IniTStuff")));
-//   }
+// object instead of the process-wide state set by hand in every fixture.
 
 #include <fstream>
 #include <functional>

@@ -134,13 +134,8 @@ TEST_F(He3ToolTest, RefusesAnInputOverTheLimitBeforeReadingIt) {
 }
 
 TEST(He3CommandLine, WrongOnesExitWithTwoAndOneLineHelpGoesToStandardOutput) {
-    const std::vector<std::vector<std::string>> wrong = {{},
-                                                         {"frobnicate"},
-                                                         {"compress", "only-one"},
-                                                         {"decompress", "a", "b", "c"},
-                                                         {"info"},
-                                                         {"info", "a", "b"},
-                                                         {"compress", "--fast", "a", "b"}};
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"frobnicate"}, {"decompress", "a", "b", "c"}, {"info"}, {"compress", "--fast", "a", "b"}};
     for (const auto& args : wrong) {
         const ProcessResult run = testing::RunProcess(KOLBI_HE3_PATH, args);
         EXPECT_EQ(run.exit_status, 2) << ::testing::PrintToString(args);
