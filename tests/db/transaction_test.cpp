@@ -58,10 +58,11 @@ TEST_P(TransactionTest, OthersSeeTheWorkOnceCommittedWhateverFailedInIt) {
     EXPECT_THROW(pumps_.BeginTransaction(), RuntimeError);  // closed
 }
 
+class PostgreSqlTransactionTest : public TransactionTest {};
+
 // PostgreSQL: the activity row's writes, outside transactions, do not wait
 // for the disk; a report's transaction waits as the server is configured to.
-TEST_P(TransactionTest, OnPostgreSqlOnlyTransactionsWaitForTheDisk) {
-    if (GetParam() != testing::Backend::kPostgreSql) GTEST_SKIP() << "PostgreSQL only";
+TEST_P(PostgreSqlTransactionTest, OnlyTransactionsWaitForTheDisk) {
     db_->Run(
         "DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET synchronous_commit TO "
         "remote_write', current_database()); END $$");
@@ -98,6 +99,9 @@ TEST_P(TransactionTest, TheTraceHoldsWhatWasSent) {
 }
 
 KOLBI_ON_BOTH_DATABASES(TransactionTest);
+INSTANTIATE_TEST_SUITE_P(Databases, PostgreSqlTransactionTest,
+                         ::testing::Values(testing::Backend::kPostgreSql),
+                         [](const auto& test) { return testing::BackendName(test.param); });
 
 }  // namespace
 }  // namespace kolbi

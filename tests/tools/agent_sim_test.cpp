@@ -139,12 +139,14 @@ TEST(AgentSimTest, SaysWhatIsWrongAndExitsAsTheOtherTools) {
     const std::vector<std::string> wrong[] = {{"--round", "0"},        {"--churn", "101"},
                                               {"--products", "40000"}, {"--date", "20260230"},
                                               {"--workstations", "x"}, {"--manifest"}};
-    for (const std::vector<std::string>& args : wrong) {
+    testing::TempFolder folder;
+    for (std::vector<std::string> args : wrong) {
+        // A value wrongly taken would write its reports here, not into the working folder.
+        args.insert(args.begin(), {"--out", folder / "out"});
         const ProcessResult run = AgentSim(args);
         EXPECT_EQ(run.exit_status, 2) << ::testing::PrintToString(args);
         EXPECT_THAT(run.err, StartsWith("kolbi-agent-sim: "));
     }
-    testing::TempFolder folder;
     folder.Write("file", "x");
     const ProcessResult blocked = AgentSim({"--workstations", "1", "--out", folder / "file/in"});
     EXPECT_EQ(blocked.exit_status, 1);
