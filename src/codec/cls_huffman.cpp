@@ -113,6 +113,30 @@ he3::DecodedTo clsHuffman::DecodeTo(
     return he3::DecodeStreamTo(Stream, Sink, progress);
 }
 
+std::optional<std::string> clsHuffman::DecodeComplete(std::string_view Content) {
+    if (!LooksLikeHe3(Content) ||
+        Content.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        return std::nullopt;
+    }
+    std::string report;
+    try {
+        const std::span<const std::uint8_t> stream(
+            reinterpret_cast<const std::uint8_t*>(Content.data()), Content.size());
+        const he3::DecodedTo decoded = DecodeTo(stream, [&](std::span<const std::uint8_t> piece) {
+            report.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+        });
+        // The stored form has no length to check it against: the file-level
+        // test above has already turned it away, as DecodeFile does.
+        if (!decoded.structure_sound || decoded.length_field == 0 ||
+            decoded.count != decoded.length_field) {
+            return std::nullopt;
+        }
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return report;
+}
+
 std::string clsHuffman::DecodeString(const std::string& Text) {
     std::vector<std::uint8_t> bytes = ToBytes(Text);
     DecodeByte(bytes, LengthOf(bytes.size()));

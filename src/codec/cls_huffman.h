@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codec/huffman_decoder.h"
@@ -47,6 +49,14 @@ public:
     // piece reaches Sink.
     void EncodeTo(std::span<const std::uint8_t> Data,
                   const std::function<void(std::span<const std::uint8_t>)>& Sink);
+
+    // The report an HE3 file holds, when and only when its stream is complete:
+    // its first text field begins with "HE3" as DecodeFile requires, and it
+    // decodes to exactly the length its header gives. Nothing for a stream
+    // cut short (an agent still writing), one with no header yet, an empty
+    // file, a damaged stream or no HE3 stream at all, so that no part of a
+    // report is ever taken for the whole. Never fails towards the caller.
+    std::optional<std::string> DecodeComplete(std::string_view Content);
 
     // Text is bytes, one character per byte (Windows-1252 text as it stands).
     // DecodeString never fails; EncodeString raises as EncodeByte.

@@ -207,6 +207,7 @@ DecodedTo DecodeStreamTo(std::span<const std::uint8_t> stream, const StreamSink&
     if (!tree->Build(*table, stream)) return result;
     LetPendingEventsRun();
     result.structure_sound = true;
+    result.length_field = static_cast<std::size_t>(table->length);
     SinkOutput output(sink);
     {
         SymbolDecoder decoder(*table, *tree, stream);

@@ -48,6 +48,7 @@ struct DecodedTo {
     std::size_t count = 0;         // bytes handed to the sink
     std::uint8_t data_xor = 0;     // their XOR (compressed form)
     std::size_t data_end = 0;      // compressed form: the stream byte after the last code read
+    std::size_t length_field = 0;  // compressed form: the length its header gives
 };
 
 // The bytes DecodeStream would give, read from the stream where it lies and

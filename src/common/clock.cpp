@@ -19,6 +19,10 @@ std::chrono::milliseconds SystemClock::Monotonic() {
         std::chrono::steady_clock::now().time_since_epoch());
 }
 
+std::chrono::system_clock::time_point SystemClock::WallNow() {
+    return std::chrono::system_clock::now();
+}
+
 Clock& CurrentClock() {
     static SystemClock system;
     return g_current ? *g_current : system;

@@ -21,12 +21,15 @@ public:
     virtual ~Clock() = default;
     virtual LocalDateTime LocalNow() = 0;
     virtual std::chrono::milliseconds Monotonic() = 0;
+    // The wall-clock time, comparable with the times files were modified.
+    virtual std::chrono::system_clock::time_point WallNow() = 0;
 };
 
 class SystemClock : public Clock {
 public:
     LocalDateTime LocalNow() override;
     std::chrono::milliseconds Monotonic() override;
+    std::chrono::system_clock::time_point WallNow() override;
 };
 
 // A clock that moves only when told to.
@@ -34,13 +37,20 @@ class FakeClock : public Clock {
 public:
     LocalDateTime LocalNow() override { return local_; }
     std::chrono::milliseconds Monotonic() override { return monotonic_; }
+    // The real wall clock moved on by what the test added: files a test
+    // writes carry the real time.
+    std::chrono::system_clock::time_point WallNow() override {
+        return std::chrono::system_clock::now() + wall_ahead_;
+    }
 
     void SetLocal(const LocalDateTime& local) { local_ = local; }
     void Advance(std::chrono::milliseconds by) { monotonic_ += by; }
+    void AdvanceWall(std::chrono::milliseconds by) { wall_ahead_ += by; }
 
 private:
     LocalDateTime local_{2026, 12, 4, 9, 5, 3};
     std::chrono::milliseconds monotonic_{0};
+    std::chrono::milliseconds wall_ahead_{0};
 };
 
 Clock& CurrentClock();

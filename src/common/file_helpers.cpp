@@ -4,11 +4,14 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 #include "common/file_system.h"
 
 namespace kolbi {
 namespace {
+
+constexpr const char* kTemporarySuffix = ".kolbi-tmp";
 
 struct ProgramLocation {
     std::string folder;
@@ -49,10 +52,77 @@ bool MoveFile(const std::string& from, const std::string& to) {
     return false;
 }
 
-void DeleteOrMoveToFailed(const std::string& path) {
-    if (Fs().Remove(path)) return;
-    std::string name = path.substr(path.rfind('/') + 1);
-    (void)MoveFile(path, AppFolder() + "FAILED/" + name);
+std::optional<std::string> MoveToFailed(const std::string& path) {
+    const std::string failed = AppFolder() + "FAILED";
+    if (Fs().IsLink(failed)) return failed + " is a symbolic link, not a folder of the pump's";
+    if (!Fs().IsFolder(failed) && !Fs().CreateFolder(failed)) {
+        return "cannot create " + failed + ": " + std::strerror(errno);
+    }
+    const std::string name = path.substr(path.rfind('/') + 1);
+    std::string target = failed + "/" + name;
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string extension = stem.size() == name.size() ? "" : name.substr(dot);
+    for (int n = 2; Fs().PathExists(target) || Fs().IsLink(target); ++n) {
+        target = failed + "/" + stem + "." + std::to_string(n) + extension;
+    }
+    errno = 0;
+    if (MoveFile(path, target)) return std::nullopt;
+    return "cannot move it to " + target + (errno ? std::string(": ") + std::strerror(errno) : "");
+}
+
+RuntimeError SetAside(const std::string& path, const RuntimeError& why, bool& moved) {
+    const std::optional<std::string> refused = MoveToFailed(path);
+    moved = !refused;
+    return RuntimeError(why.number(),
+                        why.description() + (refused ? "; left where it is, " + *refused
+                                                     : "; set aside in " + AppFolder() + "FAILED"));
+}
+
+bool DeleteOrMoveToFailed(const std::string& path) {
+    return Fs().Remove(path) || !MoveToFailed(path).has_value();
+}
+
+void ReplaceFileDurably(const std::string& path, std::string_view bytes) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = path.substr(slash + 1);
+    const std::string temporary =
+        folder + "." + name + "." + std::to_string(::getpid()) + kTemporarySuffix;
+    (void)Fs().Remove(temporary);  // a leftover of a crashed run of the same pid
+    if (!Fs().WriteNewFileDurably(temporary, bytes)) {
+        const int error = errno;
+        (void)Fs().Remove(temporary);
+        throw FileError(error, path);
+    }
+    if (!Fs().Rename(temporary, path)) {
+        const int error = errno;
+        (void)Fs().Remove(temporary);
+        throw FileError(error, path);
+    }
+    if (!Fs().SyncFolder(folder)) throw FileError(errno, folder);
+}
+
+bool IsDurableTemporaryName(const std::string& name) {
+    constexpr std::string_view suffix = kTemporarySuffix;
+    return name.size() > suffix.size() + 1 && name.front() == '.' &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+RuntimeError FileError(int error, const std::string& path) {
+    const std::string reason = path + ": " + std::strerror(error);
+    switch (error) {
+        case ENOENT: return RuntimeError(errnum::kFileNotFound, "File not found: " + reason);
+        case EACCES:
+        case EPERM: return RuntimeError(errnum::kPermissionDenied, "Permission denied: " + reason);
+        case ENOSPC:
+        case EDQUOT: return RuntimeError(errnum::kDiskFull, "Disk full: " + reason);
+        case ELOOP:
+            return RuntimeError(errnum::kPathFileAccessError,
+                                "Path/File access error: " + path +
+                                    " is a symbolic link, which the pump does not follow");
+        default: return RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " + reason);
+    }
 }
 
 const std::string& AppFolder() { return Location().folder; }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "common/runtime_error.h"
 
 namespace kolbi {
 
@@ -16,11 +20,40 @@ bool PathExists(const std::string& path);
 // copy is removed again and the file stays where it was: false.
 bool MoveFile(const std::string& from, const std::string& to);
 
-// Disposes of a file: deletes it, and only when that fails moves it under its
-// own name into the FAILED folder of AppFolder(), wherever that is mounted. A
-// failing move is ignored and nothing is reported either way; FAILED is never
-// created here, so an operator who wants undeletable files kept creates it.
-void DeleteOrMoveToFailed(const std::string& path);
+// Sets a file aside: moves it (a link as the link itself, never what it
+// points at) into the FAILED folder of AppFolder(), wherever that is mounted,
+// under its own name, or with a number added before its extension when FAILED
+// already holds one of that name, so nothing set aside earlier is replaced.
+// FAILED is created when missing, readable by the service's group only,
+// since it holds what the pump sets aside; a FAILED that is a link is not
+// used. Nothing when the file was moved, else why it was not.
+std::optional<std::string> MoveToFailed(const std::string& path);
+
+// Sets a file aside into FAILED (MoveToFailed) and gives the failure to
+// report for it: `why`'s number, its description and where the file went,
+// or why it stayed where it is. `moved` says which.
+RuntimeError SetAside(const std::string& path, const RuntimeError& why, bool& moved);
+
+// Disposes of a file the pump is done with: deletes it, and only when that
+// fails moves it into FAILED (MoveToFailed). True when the file has left its
+// place either way; false when it is still there, which the caller reports.
+bool DeleteOrMoveToFailed(const std::string& path);
+
+// Replaces `path` with `bytes` so that a crash or a full disk at any moment
+// leaves either the old file or the whole new one: the bytes go to a hidden
+// temporary file of the same folder, are synced, renamed over `path`, and the
+// folder is synced. On failure the temporary file is removed again and a
+// RuntimeError says why (61 "Disk full" when the disk is full).
+void ReplaceFileDurably(const std::string& path, std::string_view bytes);
+
+// True for the hidden temporary files ReplaceFileDurably writes; a pump that
+// holds a folder removes those a crashed one left.
+bool IsDurableTemporaryName(const std::string& name);
+
+// The run-time error for a file operation that failed with errno `error`:
+// 53 "File not found", 70 "Permission denied", 61 "Disk full", or 75
+// "Path/File access error", each naming the path and the system's reason.
+RuntimeError FileError(int error, const std::string& path);
 
 // The program's own folder (that of /proc/self/exe), always ending in "/".
 const std::string& AppFolder();

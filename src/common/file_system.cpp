@@ -35,6 +35,36 @@ bool WriteWithFlags(const std::string& path, std::string_view bytes, int flags) 
     return ok;
 }
 
+// Reads a whole regular file; on failure errno says why. Only regular files
+// are read: a FIFO put where a report was listed would otherwise hold the
+// pump until someone writes to it.
+std::optional<std::string> ReadRegular(const std::string& path, int extra_flags) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | extra_flags);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    struct stat st {};
+    int error = 0;
+    if (::fstat(fd, &st) != 0) {
+        error = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        error = EINVAL;
+    } else {
+        content.reserve(static_cast<size_t>(st.st_size));
+        char chunk[65536];
+        for (;;) {
+            ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) error = errno;
+            if (n <= 0) break;
+            content.append(chunk, static_cast<size_t>(n));
+        }
+    }
+    ::close(fd);
+    if (error == 0) return content;
+    errno = error;
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> PosixFileSystem::FileLength(const std::string& path) {
@@ -53,6 +83,23 @@ bool PosixFileSystem::IsFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool PosixFileSystem::IsLink(const std::string& path) {
+    std::string name = path;
+    while (name.size() > 1 && name.back() == '/') name.pop_back();  // the entry, not its target
+    struct stat st {};
+    return ::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::optional<std::chrono::system_clock::time_point> PosixFileSystem::ModifiedTime(
+    const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    const auto since_epoch = std::chrono::seconds(st.st_mtim.tv_sec) +
+                             std::chrono::nanoseconds(st.st_mtim.tv_nsec);
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch));
+}
+
 std::optional<std::vector<std::string>> PosixFileSystem::ListFiles(const std::string& folder) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir) return std::nullopt;
@@ -61,16 +108,19 @@ std::optional<std::vector<std::string>> PosixFileSystem::ListFiles(const std::st
     while (const dirent* entry = ::readdir(dir.get())) {
         std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
-        // The folder's own record says what most entries are; only a link, or
-        // a file system that does not say, costs a stat. The pass lists its
-        // folder again after every report, so with hundreds of reports
-        // waiting a stat per entry would come to a stat per report squared.
-        bool regular = entry->d_type == DT_REG;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+        // The folder's own record says what most entries are; only a file
+        // system that does not say costs a stat. The pass lists its folder
+        // again after every report, so with hundreds of reports waiting a
+        // stat per entry would come to a stat per report squared. Links are
+        // listed whatever they point at, never followed: the queue sets them
+        // aside.
+        bool listed = entry->d_type == DT_REG || entry->d_type == DT_LNK;
+        if (entry->d_type == DT_UNKNOWN) {
             struct stat st {};
-            regular = ::stat((prefix + name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+            listed = ::lstat((prefix + name).c_str(), &st) == 0 &&
+                     (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
         }
-        if (regular) names.push_back(std::move(name));
+        if (listed) names.push_back(std::move(name));
     }
     return names;
 }
@@ -82,9 +132,10 @@ bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
 }
 
 bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // Files are set aside this way: a link is neither followed nor replaced.
+    int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (in < 0) return false;
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0640);
     bool ok = out >= 0;
     char chunk[65536];
     while (ok) {
@@ -104,34 +155,36 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
 }
 
 bool PosixFileSystem::CreateFolder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && IsFolder(path));
+    return ::mkdir(path.c_str(), 0750) == 0 || (errno == EEXIST && IsFolder(path));
 }
 
 std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
-    // Only regular files are read: a FIFO put where a report was listed
-    // would otherwise hold the pump until someone writes to it.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    std::string content;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    content.reserve(static_cast<size_t>(st.st_size));
-    char chunk[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        content.append(chunk, static_cast<size_t>(n));
-    }
+    return ReadRegular(path, 0);
+}
+
+std::optional<std::string> PosixFileSystem::ReadQueuedFile(const std::string& path) {
+    return ReadRegular(path, O_NOFOLLOW);
+}
+
+bool PosixFileSystem::WriteNewFileDurably(const std::string& path, std::string_view bytes) {
+    // Not world-readable: reports name the software of every workstation.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640);
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+    const int error = errno;
+    if (::close(fd) != 0 && ok) return false;
+    errno = error;
+    return ok;
+}
+
+bool PosixFileSystem::SyncFolder(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    const int error = errno;
     ::close(fd);
-    return content;
+    errno = error;
+    return ok;
 }
 
 bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,8 +21,14 @@ public:
     // True when the attributes of the path (file or folder) can be read.
     virtual bool PathExists(const std::string& path) = 0;
     virtual bool IsFolder(const std::string& path) = 0;
-    // Names (not paths) of the regular files in a folder, in no particular
-    // order; nothing when the folder cannot be listed.
+    // True when the path itself is a symbolic link (whatever it points at).
+    virtual bool IsLink(const std::string& path) = 0;
+    // When the file or link itself was last modified, or nothing.
+    virtual std::optional<std::chrono::system_clock::time_point> ModifiedTime(
+        const std::string& path) = 0;
+    // Names (not paths) of the regular files in a folder, and of the symbolic
+    // links in it whatever they point at (so that the queue can set them
+    // aside), in no particular order; nothing when the folder cannot be listed.
     virtual std::optional<std::vector<std::string>> ListFiles(const std::string& folder) = 0;
     virtual bool Remove(const std::string& path) = 0;
     // Renames within one file system; false with errno set as rename(2) sets
@@ -34,6 +41,17 @@ public:
     virtual bool CreateFolder(const std::string& path) = 0;
     // Whole content as bytes, or nothing when the file cannot be read.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+    // The same for a file of the queue, which others write to: a symbolic
+    // link is not followed (errno ELOOP) and only a regular file is read;
+    // on failure errno says why.
+    virtual std::optional<std::string> ReadQueuedFile(const std::string& path) = 0;
+    // Creates a file that must not exist yet (a link in its place is not
+    // followed), writes the bytes, has them on the disk and closes it; false
+    // with errno set (ENOSPC on a full disk) when any of that fails, which
+    // may leave part of the file behind.
+    virtual bool WriteNewFileDurably(const std::string& path, std::string_view bytes) = 0;
+    // Has a folder's entries (a rename into it) on the disk.
+    virtual bool SyncFolder(const std::string& path) = 0;
     // Replaces the file's content (creating it); false when it cannot be written.
     virtual bool WriteFile(const std::string& path, std::string_view bytes) = 0;
     // Appends to the file (creating it); false when it cannot be written.
@@ -46,12 +64,18 @@ public:
     std::optional<std::uint64_t> FileLength(const std::string& path) override;
     bool PathExists(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
+    bool IsLink(const std::string& path) override;
+    std::optional<std::chrono::system_clock::time_point> ModifiedTime(
+        const std::string& path) override;
     std::optional<std::vector<std::string>> ListFiles(const std::string& folder) override;
     bool Remove(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;
     bool CopyFile(const std::string& from, const std::string& to) override;
     bool CreateFolder(const std::string& path) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
+    std::optional<std::string> ReadQueuedFile(const std::string& path) override;
+    bool WriteNewFileDurably(const std::string& path, std::string_view bytes) override;
+    bool SyncFolder(const std::string& path) override;
     bool WriteFile(const std::string& path, std::string_view bytes) override;
     bool AppendFile(const std::string& path, std::string_view bytes) override;
 };
@@ -66,6 +90,11 @@ public:
     }
     bool PathExists(const std::string& path) override { return target_.PathExists(path); }
     bool IsFolder(const std::string& path) override { return target_.IsFolder(path); }
+    bool IsLink(const std::string& path) override { return target_.IsLink(path); }
+    std::optional<std::chrono::system_clock::time_point> ModifiedTime(
+        const std::string& path) override {
+        return target_.ModifiedTime(path);
+    }
     std::optional<std::vector<std::string>> ListFiles(const std::string& folder) override {
         return target_.ListFiles(folder);
     }
@@ -80,6 +109,13 @@ public:
     std::optional<std::string> ReadFile(const std::string& path) override {
         return target_.ReadFile(path);
     }
+    std::optional<std::string> ReadQueuedFile(const std::string& path) override {
+        return target_.ReadQueuedFile(path);
+    }
+    bool WriteNewFileDurably(const std::string& path, std::string_view bytes) override {
+        return target_.WriteNewFileDurably(path, bytes);
+    }
+    bool SyncFolder(const std::string& path) override { return target_.SyncFolder(path); }
     bool WriteFile(const std::string& path, std::string_view bytes) override {
         return target_.WriteFile(path, bytes);
     }

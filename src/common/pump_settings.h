@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace kolbi {
@@ -15,6 +16,7 @@ struct PumpSettings {
     std::string SqlDateFormat;
     std::string Refresh;
     std::string incomingFilesPath;
+    std::string SettleSeconds;   // how long an incomplete report may still be written
     std::string AppFolder;       // the program's folder, ending in "/"
     std::string IniFile;         // AppFolder + "KolbiPumps.ini"
     std::string IncomingFolder;  // incomingFilesPath ending in "/"
@@ -29,5 +31,10 @@ inline constexpr const char* kDecompressedSubfolder = "incoming";
 
 // Settings().IncomingFolder + "incoming/": where the decompressed reports wait.
 std::string DecompressedFolder();
+
+// How long after its last change a compressed report that is not complete
+// may still be an agent's file in the writing: SettleSeconds as a whole
+// number of seconds, 600 (ten minutes) when blank or not a number.
+std::chrono::seconds SettleTime();
 
 }  // namespace kolbi

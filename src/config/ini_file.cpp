@@ -20,9 +20,9 @@ void RaiseIfUnreadable(const std::string& file_name) {
     if (Fs().ReadFile(file_name)) return;
     const int error = errno;
     if (!Fs().PathExists(file_name)) return;
-    const std::string why = error                         ? std::strerror(error)
-                            : !Fs().FileLength(file_name) ? "not a regular file"
-                                                          : "";
+    const std::string why = !Fs().FileLength(file_name) ? "not a regular file"
+                            : error                     ? std::strerror(error)
+                                                        : "";
     throw RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " + file_name +
                                                          " exists but cannot be read" +
                                                          (why.empty() ? "" : " (" + why + ")"));

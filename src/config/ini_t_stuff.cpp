@@ -57,6 +57,7 @@ void IniTStuff(Form1& form) {
     proc.Run([&] { s.Database = INIRead("DataBase", "Database", s.IniFile); });
     proc.Run([&] { s.SqlDateFormat = INIRead("DataBase", "SqlDateFormat", s.IniFile); });
     proc.Run([&] { s.Refresh = INIRead("SoftInventory", "Refresh", s.IniFile); });
+    proc.Run([&] { s.SettleSeconds = INIRead("SoftInventory", "SettleSeconds", s.IniFile); });
     proc.Run(
         [&] { s.incomingFilesPath = INIRead("SoftInventory", "incomingFilesPath", s.IniFile); });
 

@@ -1,11 +1,13 @@
 #include "db/statement_trace.h"
 
+#include <functional>
 #include <string>
 
 namespace kolbi {
 namespace {
 
 std::FILE* g_file = nullptr;
+std::function<void(std::string_view)> g_observer;
 // The parameters bound so far for the statement about to be sent.
 std::string g_parameters;
 int g_parameter_count = 0;
@@ -53,9 +55,13 @@ void TraceStatementsTo(std::FILE* file) {
     statement_trace::Discard();
 }
 
+void ObserveStatements(std::function<void(std::string_view)> observer) {
+    g_observer = std::move(observer);
+}
+
 namespace statement_trace {
 
-bool On() { return g_file != nullptr; }
+bool On() { return g_file != nullptr || g_observer; }
 
 void Parameter(int c_type, int sql_type, unsigned long column_size, int digits,
                const Value& value) {
@@ -70,6 +76,7 @@ void Parameter(int c_type, int sql_type, unsigned long column_size, int digits,
 }
 
 void Statement(std::string_view sent) {
+    if (g_observer) g_observer(sent);
     if (!g_file) return;
     std::string record;
     Append(record,
@@ -92,6 +99,7 @@ void ConnectionOptions(std::string_view options) {
 }
 
 void Transaction(std::string_view what) {
+    if (g_observer) g_observer(what);
     if (!g_file) return;
     std::fprintf(g_file, "T %.*s\n", static_cast<int>(what.size()), what.data());
 }

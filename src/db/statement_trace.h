@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string_view>
 
 #include "db/value.h"
@@ -23,6 +24,11 @@ namespace kolbi {
 //   "T begin\n", "T commit\n", "T rollback\n"  (transactions through the driver)
 //   "O <options>\n"  what the connection added to its connection string
 void TraceStatementsTo(std::FILE* file);
+
+// Hands every statement text and transaction end ("begin", "commit",
+// "rollback") to `observer` just before it is sent (nullptr: no one). Tests
+// stop the program there to see what a crash at each step leaves behind.
+void ObserveStatements(std::function<void(std::string_view)> observer);
 
 namespace statement_trace {
 

@@ -1,10 +1,13 @@
 #include "queue/processing_cycle.h"
 
+#include <cerrno>
 #include <set>
 #include <string>
 
+#include "common/clock.h"
 #include "common/file_helpers.h"
 #include "common/file_system.h"
+#include "common/folder_lock.h"
 #include "common/pending_events.h"
 #include "common/pump_settings.h"
 #include "common/runtime_error.h"
@@ -15,38 +18,102 @@
 namespace kolbi {
 namespace {
 
-// The length of a file; asking for that of a missing file is the run-time
-// error "File not found", as it always was.
-std::uint64_t FileLen(const std::string& path) {
-    std::optional<std::uint64_t> length = Fs().FileLength(path);
-    if (!length) throw RuntimeError(errnum::kFileNotFound, "File not found: " + path);
-    return *length;
-}
+// Compressed files not to be tried again in this cycle: each waits for a
+// later one (an agent still writing it, a file the pump may not read, one
+// that could not be disposed of), so the queue never turns on it.
+using LeftForLater = std::set<std::string>;
 
-// The first compressed file not yet given up on in this cycle, or "".
-std::string FirstWaiting(const FolderFileList& listing, const std::set<std::string>& stuck) {
+std::string FirstWaiting(const FolderFileList& listing, const LeftForLater& left) {
     for (const std::string& name : listing.Names()) {
-        if (!stuck.count(name)) return name;
+        if (!left.count(name)) return name;
     }
     return {};
 }
 
+// True when the file changed within the settle time: an agent may still be
+// writing it over the share.
+bool MayStillBeWritten(const std::string& path) {
+    const auto modified = Fs().ModifiedTime(path);
+    return modified && CurrentClock().WallNow() - *modified < SettleTime();
+}
+
+// Sets a compressed file aside and reports why through the cycle's
+// procedure. False when it is still there.
+bool SetAsideCompressed(Procedure& Timer1_Timer, const std::string& path, const RuntimeError& why) {
+    bool moved = false;
+    Timer1_Timer.Run([&] { throw SetAside(path, why, moved); });
+    return moved;
+}
+
 // Decompresses one compressed file into the decompressed folder and disposes
-// of it. Each test and action is a step of its own: a failed length test goes
-// on with the action it guarded, so a missing or empty report is cleared away
-// all the same.
-void TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::string& name) {
+// of it. The report is taken only whole: a stream that is not complete waits
+// while it may still be written, then goes to FAILED with the line the
+// pump always wrote for a file that decoded to nothing ("file not found" for
+// its decompressed twin). The compressed file goes only once its report is
+// durable in the decompressed folder, so a crash or a full disk at any moment
+// leaves the report on disk. True when the file is done with for this cycle.
+bool TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::string& name) {
     const std::string compressed = Settings().IncomingFolder + name;
     const std::string decompressed = DecompressedFolder() + name;
-    bool has_data = true;
-    Timer1_Timer.Run([&] { has_data = FileLen(compressed) != 0; });
-    if (Timer1_Timer.Left()) return;
-    if (has_data) Timer1_Timer.Run([&] { form.Huffman().DecodeFile(compressed, decompressed); });
-    bool decoded_empty = true;
-    Timer1_Timer.Run([&] { decoded_empty = FileLen(decompressed) == 0; });
-    if (Timer1_Timer.Left()) return;
-    if (decoded_empty) Timer1_Timer.Run([&] { DeleteOrMoveToFailed(decompressed); });
-    Timer1_Timer.Run([&] { DeleteOrMoveToFailed(compressed); });
+    if (Fs().IsLink(compressed)) {
+        return SetAsideCompressed(Timer1_Timer, compressed, FileError(ELOOP, compressed));
+    }
+    std::optional<std::string> content;
+    int error = 0;
+    Timer1_Timer.Run([&] {
+        content = Fs().ReadQueuedFile(compressed);
+        if (!content) error = errno;
+    });
+    if (!content) {
+        if (error == ENOENT) return true;  // gone meanwhile: nothing to take
+        if (error == ELOOP || error == EINVAL) {
+            return SetAsideCompressed(Timer1_Timer, compressed, FileError(error, compressed));
+        }
+        // The real reason, and the file stays for a later cycle: an agent's
+        // file the pump may not read yet is no file to throw away.
+        Timer1_Timer.Run([&] { throw FileError(error, compressed); });
+        return false;
+    }
+
+    std::optional<std::string> report;
+    Timer1_Timer.Run([&] { report = form.Huffman().DecodeComplete(*content); });
+    content.reset();
+    if (!report) {
+        if (MayStillBeWritten(compressed)) return false;
+        return SetAsideCompressed(
+            Timer1_Timer, compressed,
+            RuntimeError(errnum::kFileNotFound, "File not found: " + decompressed + " (" + name +
+                                                    " holds no complete HE3 stream)"));
+    }
+    // An empty report has nothing to process: only its compressed file goes.
+    if (!report->empty() &&
+        !Timer1_Timer.Run([&] { ReplaceFileDurably(decompressed, *report); })) {
+        return false;
+    }
+    report.reset();
+    return Timer1_Timer.Run([&] {
+        if (!DeleteOrMoveToFailed(compressed)) {
+            throw RuntimeError(errnum::kPathFileAccessError,
+                               "Path/File access error: " + compressed +
+                                   " can be neither deleted nor set aside in FAILED; its report is "
+                                   "decompressed and the file waits for the next cycle");
+        }
+    });
+}
+
+// The decompressed folder is the pump's own: it is made when missing, and
+// one that is a link is not used, so nothing outside the pump's folders is
+// written, read or deleted. False when it cannot be used.
+bool DecompressedFolderUsable() {
+    const std::string folder = DecompressedFolder();
+    if (Fs().IsLink(folder)) {
+        throw RuntimeError(errnum::kPathNotFound,
+                           "Path not found: " + folder +
+                               " is a symbolic link, not a folder of the pump's; nothing is "
+                               "decompressed into it or read from it");
+    }
+    if (!Fs().IsFolder(folder) && !Fs().CreateFolder(folder)) throw FileError(errno, folder);
+    return true;
 }
 
 }  // namespace
@@ -55,38 +122,41 @@ void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer) {
     Procedure& step = Timer1_Timer;
     step.Run([&] { form.SetTimer1Enabled(false); });
     step.Run([&] { form.SetTimerServiceEnabled(false); });
+    step.Run([&] { Settings().IncomingFolder = WithTrailingSlash(Settings().incomingFilesPath); });
+    // A second pump on this folder stands by until the first one ends.
+    if (!HoldIncomingFolder()) {
+        step.Run([&] { SetStatusText(kStandbyText); });
+        step.Run([&] { form.SetTimer1Enabled(true); });
+        step.Run([&] { form.SetTimerServiceEnabled(true); });
+        return;
+    }
     step.Run([&] { form.lfLogCode.Refresh(); });
     step.Run([&] {
         if (!DBConnected()) DBConnect();
     });
-    step.Run([&] { Settings().IncomingFolder = WithTrailingSlash(Settings().incomingFilesPath); });
-    // Reports decoded into a subfolder that went away would be lost with
-    // their compressed files.
-    step.Run([&] {
-        if (!Fs().IsFolder(DecompressedFolder())) Fs().CreateFolder(DecompressedFolder());
-    });
-    step.Run([&] { Do_Log(form); });
+    bool usable = false;
+    step.Run([&] { usable = DecompressedFolderUsable(); });
+    if (usable) step.Run([&] { Do_Log(form); });
     step.Run([&] { LetPendingEventsRun(); });
     step.Run([&] { form.NewHuffman(); });
     step.Run([&] {
         SetStatusText("D\u00E9compression des " + std::to_string(form.lfLogCode.ListCount()) +
                       " fichier(s) re\u00E7u(s)...");
     });
-    // Files that could be neither deleted nor moved aside stay listed; they
-    // are left alone until the next cycle.
-    std::set<std::string> stuck;
-    for (;;) {
+    LeftForLater left;
+    while (usable) {
         if (step.Left()) return;
-        const std::string name = FirstWaiting(form.lfLogCode, stuck);
+        const std::string name = FirstWaiting(form.lfLogCode, left);
         if (name.empty()) break;
-        TakeCompressedFile(form, step, name);
+        if (!TakeCompressedFile(form, step, name)) left.insert(name);
         step.Run([&] { form.lfLogCode.Refresh(); });
-        if (FirstWaiting(form.lfLogCode, stuck) == name) stuck.insert(name);
+        if (FirstWaiting(form.lfLogCode, left) == name) left.insert(name);
         step.Run([&] { LetPendingEventsRun(); });
         form.EndIfUnloadPending();
     }
+    if (step.Left()) return;
     step.Run([&] { form.lfLog.Refresh(); });
-    step.Run([&] { Do_Log(form); });
+    if (usable) step.Run([&] { Do_Log(form); });
     step.Run([&] { SetStatusText("Fermeture de la connexion \u00E0 la base."); });
     step.Run([&] { CloseAndReleaseDBConnection(); });
     step.Run([&] { form.SetTimer1Enabled(true); });

@@ -1,8 +1,12 @@
 #include "report/do_log.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <set>
 
 #include "common/file_helpers.h"
+#include "common/file_system.h"
+#include "common/folder_lock.h"
 #include "common/pending_events.h"
 #include "common/pump_settings.h"
 #include "common/runtime_error.h"
@@ -45,39 +49,48 @@ public:
     ReportTransaction(const ReportTransaction&) = delete;
     ReportTransaction& operator=(const ReportTransaction&) = delete;
 
-    // Also when the pass has been left: what was written stays written.
-    void Commit() {
-        if (!open_) return;
+    // Also when the pass has been left: what was written stays written. True
+    // when the report's writes are in the database for good.
+    bool Commit() {
+        if (!open_) return true;
         open_ = false;
         Procedure commit("in procedure Do_Log of Feuille Form1", AfterReport::kContinue);
-        commit.Run([] { DBConnection().CommitTransaction(); });
+        return commit.Run([] { DBConnection().CommitTransaction(); });
     }
 
 private:
     bool open_ = false;
 };
 
+// Reports not to be taken again in this pass: each stays on disk for a later
+// one (it could not be read, its work could not be committed, or it could be
+// neither deleted nor set aside), so the pass goes on with the next report
+// instead of reading the same file again.
+using LeftForLater = std::set<std::string>;
+
 std::string WaitingCaption(int count) {
     return std::to_string(count) + " fichier(s) d\u00E9compress\u00E9(s) en attente...";
 }
 
-Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
-    if (form.lfLog.ListCount() == 0) return Next::kEndPass;  // the files went away meanwhile
-    const std::string file = form.lfLog.List(0);
-    const std::string path = DecompressedFolder() + file;
-
-    Do_Log.Run([&] { form.Label1 = WaitingCaption(form.lfLog.ListCount()); });
-    Do_Log.Run([&] { form.Repaint(); });
-    // A report without a workstation name (none before its "_", or no "_" at
-    // all) belongs to nobody: it is disposed of and the pass ends, so it is
-    // never filed under the previous report's workstation.
-    const bool named = Do_Log.Run([&] { pass.workstation = WorkstationNameOf(file); });
-    if (Do_Log.Left()) return Next::kReturn;
-    if (!named || pass.workstation.empty()) {
-        Do_Log.Run([&] { DeleteOrMoveToFailed(path); });
-        return Next::kEndPass;
+std::string FirstWaiting(const FolderFileList& listing, const LeftForLater& left) {
+    for (const std::string& name : listing.Names()) {
+        if (!left.count(name)) return name;
     }
+    return {};
+}
 
+// Sets a report that is no report of a workstation aside, reporting why;
+// one that stays where it is waits for a later pass.
+void SetAsideReport(Procedure& Do_Log, const std::string& file, const RuntimeError& why,
+                    LeftForLater& left) {
+    bool moved = false;
+    Do_Log.Run([&] { throw SetAside(DecompressedFolder() + file, why, moved); });
+    if (!moved) left.insert(file);
+}
+
+// The report's database work, as one transaction. True when it is in the
+// database for good, so that the file may go.
+bool ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
     const bool new_workstation = pass.workstation != pass.last_workstation;
     if (new_workstation) Do_Log.Run([&] { SetTransac("", pass.workstation); });
     ReportTransaction transaction(Do_Log);
@@ -90,22 +103,6 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
         Do_Log.Run([&] { ChargeDB_ProductPoste(form.lstDBProd, pass.PosteID); });
     }
     Do_Log.Run([&] { SetTransac("", ""); });
-
-    ReportRead read = ReportRead::kRead;
-    const bool was_read = Do_Log.Run([&] { read = ReadReport(path, form.lstInFile); });
-    if (read == ReportRead::kStillEncoded) {
-        transaction.Commit();
-        DeleteOrMoveToFailed(path);
-        form.lstInFile.Clear();
-        return Next::kReturn;
-    }
-    Do_Log.Run([&] { DeleteOrMoveToFailed(path); });
-    if (!was_read && form.lstInFile.ListCount() == 0) {
-        // Nothing could be read: reconciling an empty report would unlink
-        // every product of the workstation.
-        transaction.Commit();
-        return Do_Log.Left() ? Next::kReturn : Next::kNextReport;
-    }
 
     for (const std::string& text : form.lstInFile.Items()) {
         ReportLine line;
@@ -124,7 +121,71 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
         Do_Log.Run([&] { CompareProdList(form, pass.workstation, pass.PosteID); });
     }
     Do_Log.Run([&] { SetTransac("", ""); });
-    transaction.Commit();
+    return transaction.Commit();
+}
+
+// One report, from reading its file to disposing of it. The file is read
+// whole before any database work, and disposed of only once that work is
+// committed: a crash, a lost connection or a refused commit at any moment
+// leaves the report on disk, to be read again, which is harmless.
+Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const std::string& file,
+                   LeftForLater& left) {
+    const std::string path = DecompressedFolder() + file;
+    Do_Log.Run([&] { form.Label1 = WaitingCaption(form.lfLog.ListCount()); });
+    Do_Log.Run([&] { form.Repaint(); });
+    // A report without a workstation name (none before its "_", or no "_" at
+    // all) belongs to nobody: it is set aside and the pass ends, so it is
+    // never filed under the previous report's workstation.
+    const bool named = Do_Log.Run([&] { pass.workstation = WorkstationNameOf(file); });
+    if (Do_Log.Left()) return Next::kReturn;
+    if (!named) {
+        // The failure to take the name is the line that says why.
+        if (MoveToFailed(path)) left.insert(file);
+        return Next::kEndPass;
+    }
+    if (pass.workstation.empty()) {
+        SetAsideReport(Do_Log, file,
+                       RuntimeError(errnum::kBadFileName, "Bad file name or number: the report " +
+                                                              file + " names no workstation"),
+                       left);
+        return Do_Log.Left() ? Next::kReturn : Next::kEndPass;
+    }
+    if (Fs().IsLink(path)) {
+        SetAsideReport(Do_Log, file, FileError(ELOOP, path), left);
+        return Do_Log.Left() ? Next::kReturn : Next::kNextReport;
+    }
+
+    ReportRead read = ReportRead::kRead;
+    const bool was_read = Do_Log.Run([&] { read = ReadReport(path, form.lstInFile); });
+    if (read == ReportRead::kStillEncoded) {
+        SetAsideReport(Do_Log, file,
+                       RuntimeError(errnum::kComponentBase,
+                                    "The report " + file + " is still an HE3 stream"),
+                       left);
+        form.lstInFile.Clear();
+        return Next::kReturn;
+    }
+    if (!was_read && form.lstInFile.ListCount() == 0) {
+        // Nothing could be read (the failure says why): reconciling an empty
+        // report would unlink every product of the workstation. The file
+        // stays for a later pass, which may read it.
+        left.insert(file);
+        return Do_Log.Left() ? Next::kReturn : Next::kNextReport;
+    }
+
+    if (ApplyReport(form, Do_Log, pass)) {
+        const bool disposed = Do_Log.Run([&] {
+            if (!DeleteOrMoveToFailed(path)) {
+                throw RuntimeError(errnum::kPathFileAccessError,
+                                   "Path/File access error: " + path +
+                                       " is in the database but can be neither deleted nor set "
+                                       "aside in FAILED; it waits for the next pass");
+            }
+        });
+        if (!disposed) left.insert(file);
+    } else {
+        left.insert(file);
+    }
 
     Do_Log.Run([&] { LetPendingEventsRun(); });
     Do_Log.Run([&] { form.ClearAll(); });
@@ -138,6 +199,9 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
 }  // namespace
 
 void Do_Log(ReportWindow& form) {
+    // A pump standing by for another one's folder, or a decompressed folder
+    // that is a link, leaves the reports alone; the cycle says why.
+    if (!HoldIncomingFolder() || Fs().IsLink(DecompressedFolder())) return;
     Procedure Do_Log("in procedure Do_Log of Feuille Form1", LeaveIfDateFormatSwitched);
     PassState pass;
     Do_Log.Run([&] { form.lfLog.Refresh(); });
@@ -148,8 +212,11 @@ void Do_Log(ReportWindow& form) {
     // The count is a 16-bit number: a longer queue waits for the next pass.
     int iterations = 0;
     Do_Log.Run([&] { iterations = std::min(form.lfLog.ListCount(), 32767); });
+    LeftForLater left;
     for (int i = 0; i < iterations && !Do_Log.Left(); ++i) {
-        const Next next = ProcessFirstReport(form, Do_Log, pass);
+        const std::string file = FirstWaiting(form.lfLog, left);
+        if (file.empty()) break;  // the files went away meanwhile, or all wait
+        const Next next = ProcessReport(form, Do_Log, pass, file, left);
         if (next == Next::kReturn) return;
         // The report's database work is done: a stop asked for meanwhile ends
         // the program here.

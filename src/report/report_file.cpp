@@ -1,8 +1,10 @@
 #include "report/report_file.h"
 
+#include <cerrno>
 #include <optional>
 #include <string_view>
 
+#include "common/file_helpers.h"
 #include "common/file_system.h"
 #include "common/pending_events.h"
 #include "common/runtime_error.h"
@@ -18,10 +20,8 @@ constexpr int kLinesPerYield = 256;
 }  // namespace
 
 ReportRead ReadReport(const std::string& path, ListBox& lstInFile) {
-    std::optional<std::string> content = Fs().ReadFile(path);
-    if (!content) {
-        throw RuntimeError(errnum::kFileNotFound, "File not found: " + path);
-    }
+    std::optional<std::string> content = Fs().ReadQueuedFile(path);
+    if (!content) throw FileError(errno, path);
     const std::string_view text = *content;
     long long lines = 0;
     std::size_t start = 0;

@@ -17,8 +17,9 @@ enum class ReportRead {
 
 // Reads a decompressed report into lstInFile, one cleaned line per item. A
 // line ends at CR LF or at a lone CR; a lone LF stays in its line until the
-// cleaning removes it. Raises 53 when the file cannot be read and 6 when it
-// has more lines than can be processed (the first kMaxReportLines are kept).
+// cleaning removes it. Raises the file's error (FileError: 53, 70...) when it
+// cannot be read, a link included, which is never followed, and 6 when it has
+// more lines than can be processed (the first kMaxReportLines are kept).
 // Lets pending events run between blocks of lines.
 ReportRead ReadReport(const std::string& path, ListBox& lstInFile);
 

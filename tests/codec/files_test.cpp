@@ -84,7 +84,7 @@ TEST_F(CodecFilesTest, DecodingSurvivesFilesThatCannotBeReadOrWritten) {
     codec_.DecodeFile(dir_ / "in.SILog", dir_ / "out.txt");
     EXPECT_FALSE(dir_.Has("out.txt"));
     fs.fail_write = false;
-    fs.unreadable.insert(dir_ / "in.SILog");
+    fs.unreadable[dir_ / "in.SILog"] = EACCES;
     dir_.Write("out.txt", "old");
     codec_.DecodeFile(dir_ / "in.SILog", dir_ / "out.txt");
     EXPECT_FALSE(dir_.Has("out.txt"));

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <iterator>
+
 #include "support/failing_file_system.h"
 #include "support/temp_folder.h"
 
@@ -11,38 +15,85 @@ namespace {
 
 // A report the pump is done with: deleted, or moved into FAILED when that
 // fails, also when FAILED is on another file system than the incoming folder
-// (the usual layout: the agents' share mounted apart from the program). A copy
-// that cannot be finished, or whose source stays, is removed again.
+// (the usual layout: the agents' share mounted apart from the program). FAILED
+// is made when missing, but a FAILED that is a link is never used. A copy that
+// cannot be finished, or whose source stays, is removed again.
 TEST(DeleteOrMoveToFailed, DeletesOrMovesAsideOrLeavesTheFile) {
     enum Where { kGone, kInFailed, kLeft };
+    enum Failed { kMissing, kFolder, kLink };
     const struct {
         const char* what;
         int failing_deletes;  // -1: every one
-        bool failed_folder, cross_device, copy_breaks_off;
+        Failed failed;
+        bool cross_device, copy_breaks_off;
         Where where;
     } cases[] = {
-        {"deleted", 0, true, false, false, kGone},
-        {"moved", -1, true, false, false, kInFailed},
-        {"no FAILED folder: never made", -1, false, false, false, kLeft},
-        {"moved to another file system", 1, true, true, false, kInFailed},
-        {"copied but the source stays", -1, true, true, false, kLeft},
-        {"copy breaks off", 1, true, true, true, kLeft},
+        {"deleted", 0, kFolder, false, false, kGone},
+        {"moved", -1, kFolder, false, false, kInFailed},
+        {"no FAILED folder: made", -1, kMissing, false, false, kInFailed},
+        {"FAILED is a link: not followed", -1, kLink, false, false, kLeft},
+        {"moved to another file system", 1, kFolder, true, false, kInFailed},
+        {"copied but the source stays", -1, kFolder, true, false, kLeft},
+        {"copy breaks off", 1, kFolder, true, true, kLeft},
     };
     for (const auto& c : cases) {
-        testing::TempFolder app, incoming;
+        testing::TempFolder app, incoming, elsewhere;
         SetAppFolderForTesting(app.path(), "kolbipump");
         incoming.Write("PC042_1.SILog", "report");
         testing::FailingFileSystem fs;
-        ASSERT_TRUE(!c.failed_folder || Fs().CreateFolder(app / "FAILED"));
+        ASSERT_TRUE(c.failed != kFolder || Fs().CreateFolder(app / "FAILED"));
+        if (c.failed == kLink) {
+            std::filesystem::create_directory_symlink(elsewhere.path(), app / "FAILED");
+        }
         fs.undeletable[incoming / "PC042_1.SILog"] = c.failing_deletes;
         fs.cross_device = c.cross_device;
         fs.copy_breaks_off = c.copy_breaks_off;
-        DeleteOrMoveToFailed(incoming / "PC042_1.SILog");
+        EXPECT_EQ(DeleteOrMoveToFailed(incoming / "PC042_1.SILog"), c.where != kLeft) << c.what;
         EXPECT_EQ(incoming.Has("PC042_1.SILog"), c.where == kLeft) << c.what;
-        EXPECT_EQ(app.Has("FAILED/PC042_1.SILog"), c.where == kInFailed) << c.what;
         EXPECT_EQ(app.Read("FAILED/PC042_1.SILog"), c.where == kInFailed ? "report" : "") << c.what;
-        EXPECT_EQ(app.Has("FAILED"), c.failed_folder) << c.what;
+        EXPECT_FALSE(elsewhere.Has("PC042_1.SILog")) << c.what;
     }
+}
+
+// What is set aside never replaces what was set aside before, and FAILED is
+// readable by the service's group only.
+TEST(MoveToFailed, KeepsEveryFileItSetsAside) {
+    testing::TempFolder app, incoming;
+    SetAppFolderForTesting(app.path(), "kolbipump");
+    for (const char* content : {"first", "second", "third"}) {
+        incoming.Write("PC042_1.SILog", content);
+        EXPECT_EQ(MoveToFailed(incoming / "PC042_1.SILog"), std::nullopt);
+    }
+    EXPECT_EQ(app.Read("FAILED/PC042_1.SILog"), "first");
+    EXPECT_EQ(app.Read("FAILED/PC042_1.2.SILog"), "second");
+    EXPECT_EQ(app.Read("FAILED/PC042_1.3.SILog"), "third");
+    struct stat st {};
+    ASSERT_EQ(::stat((app / "FAILED").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0007, 0u);
+}
+
+// A durable replacement leaves the old file or the whole new one, never a
+// part, and no temporary file behind.
+TEST(ReplaceFileDurably, LeavesTheOldFileOrTheWholeNewOne) {
+    testing::TempFolder folder;
+    folder.Write("PC042_1.SILog", "old");
+    ReplaceFileDurably(folder / "PC042_1.SILog", "new report");
+    EXPECT_EQ(folder.Read("PC042_1.SILog"), "new report");
+    {
+        testing::FailingFileSystem fs;
+        fs.durable_write_error = ENOSPC;
+        const RuntimeError full = [&] {
+            try {
+                ReplaceFileDurably(folder / "PC042_1.SILog", "newer report");
+            } catch (const RuntimeError& e) {
+                return e;
+            }
+            return RuntimeError(0, "");
+        }();
+        EXPECT_EQ(full.number(), errnum::kDiskFull) << full.description();
+    }
+    EXPECT_EQ(folder.Read("PC042_1.SILog"), "new report");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 // The same for real between two file systems, where this machine has them.

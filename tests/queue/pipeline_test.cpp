@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <set>
@@ -85,7 +86,9 @@ protected:
     std::vector<std::string> Files(const std::string& folder) {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            if (!entry.is_directory()) names.push_back(entry.path().filename().string());
+            const std::string name = entry.path().filename().string();
+            // Hidden files are the pump's own (its lock), never reports.
+            if (!entry.is_directory() && name.front() != '.') names.push_back(name);
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -110,19 +113,29 @@ protected:
     Form1 form_;
 };
 
-// Every compressed file leaves the incoming folder, whatever it held and
-// whatever its name: the ones that were no HE3 stream (or empty, or a link
-// to some other file) are each one "file not found". A workstation's name ends
-// at the first "_" and is bound, never spliced; special files are never read
-// or followed.
+// What becomes of each compressed file: a complete report is decompressed,
+// reaches the database and leaves the incoming folder, whatever its name (a
+// workstation's name ends at the first "_" and is bound, never spliced). One
+// that holds no complete HE3 stream waits while an agent may still be writing
+// it, then goes to FAILED with a "file not found" line; a link goes there at
+// once, never followed, as does one planted in the decompressed folder.
+// Special files are never read.
 TEST_P(PipelineTest, ACycleTakesEveryCompressedFileToItsEnd) {
     testing::TempFolder outside;
     outside.Write("target", "not to be touched");
     Drop("PC1_2026_12_04.SILog", kReport);
     Drop("Quote'd \"PC\" \\back_1.SILog", kReport);
     Drop("line\nbreak_1.SILog", kReport);
-    incoming_.Write("junk_1.SILOG", "not an HE3 stream");
-    incoming_.Write("empty_1.SILog", "");
+    for (const char* age : {"fresh", "old"}) {
+        incoming_.Write(std::string("junk_") + age + ".SILOG", "not an HE3 stream");
+        incoming_.Write(std::string("empty_") + age + ".SILog", "");
+        incoming_.Write(std::string("cut_") + age + ".SILog",
+                        clsHuffman().EncodeString(kThreeProducts).substr(0, 40));
+    }
+    for (const char* name : {"junk_old.SILOG", "empty_old.SILog", "cut_old.SILog"}) {
+        std::filesystem::last_write_time(
+            incoming_ / name, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(11));
+    }
     incoming_.Write("notes.txt", "left alone");
     ASSERT_EQ(::mkfifo((incoming_ / "fifo_1.SILog").c_str(), 0600), 0);
     std::filesystem::create_symlink(outside / "target", incoming_ / "link_1.SILog");
@@ -130,40 +143,53 @@ TEST_P(PipelineTest, ACycleTakesEveryCompressedFileToItsEnd) {
     Drop("PC9_1.SILog", kReport);
     RunCycle();
 
-    EXPECT_THAT(Files(incoming_.path()), ElementsAre("fifo_1.SILog", "notes.txt"));
+    EXPECT_THAT(Files(incoming_.path()), ElementsAre("cut_fresh.SILog", "empty_fresh.SILog",
+                                                     "fifo_1.SILog", "junk_fresh.SILOG",
+                                                     "notes.txt"));
+    EXPECT_THAT(Files(pump_.app / "FAILED"),
+                ElementsAre("PC9_1.SILog", "cut_old.SILog", "empty_old.SILog", "junk_old.SILOG",
+                            "link_1.SILog"));
     EXPECT_TRUE(Files(incoming_ / "incoming").empty());
     EXPECT_THAT(Links(), ElementsAre("line\nbreak|Editor Pro", "PC1|Editor Pro", "PC9|Editor Pro",
                                      "Quote'd \"PC\" \\back|Editor Pro"));
     EXPECT_EQ(outside.Read("target"), "not to be touched");
     EXPECT_FALSE(outside.Has("planted"));
-    const auto not_found =
-        AllOf(HasSubstr("Error No: 53"), HasSubstr("in procedure Timer1_Timer of Feuille Form1"));
-    EXPECT_THAT(pump_.LogLines(), ElementsAre(not_found, not_found, not_found));
+    const auto not_found = AllOf(HasSubstr("Error No: 53"), HasSubstr("set aside in"),
+                                 HasSubstr("in procedure Timer1_Timer of Feuille Form1"));
+    const auto link = [](const std::string& name, const std::string& procedure) {
+        return AllOf(HasSubstr(name + " is a symbolic link"), HasSubstr("set aside in"),
+                     HasSubstr("in procedure " + procedure + " of Feuille Form1"));
+    };
+    EXPECT_THAT(pump_.LogLines(),
+                ElementsAre(link("incoming/PC9_1.SILog", "Do_Log"), not_found, not_found,
+                            not_found, link("link_1.SILog", "Timer1_Timer")));
     EXPECT_THAT(db_->Rows("SELECT SIUser, SIPoste FROM Transactions"), ElementsAre("|"));
     EXPECT_FALSE(DBConnected());
     EXPECT_TRUE(form_.Timer1.Enabled());
     EXPECT_TRUE(form_.timerService.Enabled());
 }
 
-// A file that cannot be deleted goes to FAILED; one that can be neither
-// deleted nor moved stays for the next cycle and does not hold up the queue.
-// (A decompressed report that cannot be disposed of is read again by each
-// iteration of the pass, so PC3's report waits behind PC2's.)
-TEST_P(PipelineTest, UndeletableFilesAreMovedAsideOrLeftForTheNextCycle) {
+// A file that cannot be deleted goes to FAILED, each under a name of its own.
+// A report that can be neither deleted nor moved once it is in the database
+// waits for the next pass, logged once, and the reports behind it go on.
+TEST_P(PipelineTest, UndeletableFilesAreMovedAsideOrLeftForTheNextPass) {
     testing::FailingFileSystem fs;
     fs.fail_remove = true;
-    std::filesystem::create_directory(pump_.app / "FAILED");
     Drop("PC1_1.SILog", kReport);
     RunCycle();
-    EXPECT_THAT(Files(pump_.app / "FAILED"), ElementsAre("PC1_1.SILog"));
+    EXPECT_THAT(Files(pump_.app / "FAILED"), ElementsAre("PC1_1.2.SILog", "PC1_1.SILog"));
     EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro"));
 
+    fs.fail_remove = false;
+    fs.undeletable[incoming_ / "incoming/PC2_1.SILog"] = -1;
     fs.fail_rename = true;
-    Drop("PC2_1.SILog", kReport);
-    Drop("PC3_1.SILog", kReport);
-    RunCycle();
-    EXPECT_THAT(Files(incoming_.path()), ElementsAre("PC2_1.SILog", "PC3_1.SILog"));
-    EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro", "PC2|Editor Pro"));
+    Waiting("PC2_1.SILog", kReport);
+    Waiting("PC3_1.SILog", kReport);
+    Do_Log(form_);
+    EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
+    EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro", "PC2|Editor Pro", "PC3|Editor Pro"));
+    EXPECT_THAT(pump_.LogLines(), ElementsAre(HasSubstr("PC2_1.SILog is in the database but can be "
+                                                        "neither deleted nor set aside")));
 }
 
 // NEW is created. NUL, known, is stamped and reconciled with what it had, an
@@ -216,17 +242,18 @@ TEST_P(PipelineTest, AStopWaitsForTheReportInHand) {
     EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
 }
 
-// Reports without a workstation name are disposed of and end the pass; one
-// that is still HE3 ends it too, and leaves Timer1 off.
+// Reports without a workstation name, and one that is still HE3, are set
+// aside in FAILED with a line saying why, and end the pass; the still-HE3
+// one leaves Timer1 off. Nothing of them reaches the database.
 TEST_P(PipelineTest, ReportsThatEndThePass) {
     struct Case {
-        std::string file, content;
-        bool logged, timer1_after;
+        std::string file, content, why;
+        bool timer1_after;
     };
     const Case cases[] = {
-        {"_x.SILog", kReport, false, true},
-        {"PC042.SILog", kReport, true, true},
-        {"A_1.SILog", "HE3\r\nbinary", false, false},
+        {"_x.SILog", kReport, "names no workstation", true},
+        {"PC042.SILog", kReport, "has no \"_\"", true},
+        {"A_1.SILog", "HE3\r\nbinary", "is still an HE3 stream", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -235,12 +262,13 @@ TEST_P(PipelineTest, ReportsThatEndThePass) {
         form_.Timer1.Disable();
         Do_Log(form_);
         EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("Z_later.SILog"));
-        EXPECT_EQ(pump_.LogLines().size(), c.logged ? 1u : 0u);
+        EXPECT_EQ(pump_.app.Read("FAILED/" + c.file), c.content);
+        EXPECT_THAT(pump_.LogLines(), ElementsAre(HasSubstr(c.why)));
         EXPECT_EQ(form_.Timer1.Enabled(), c.timer1_after);
         std::filesystem::remove(incoming_ / "incoming/Z_later.SILog");
         std::filesystem::remove(TodaysLogPath());
     }
-    EXPECT_THAT(Links(), ElementsAre("A|NULL"));
+    EXPECT_THAT(Links(), ElementsAre());
 }
 
 // Awkward product and ODBC lines: each is catalogued or left out as its

@@ -26,8 +26,11 @@ public:
     bool copy_breaks_off = false;
     // Paths whose removal fails, each with how many more times (-1: always).
     std::map<std::string, int> undeletable;
-    // Paths whose reads fail.
-    std::set<std::string> unreadable;
+    // Paths whose reads fail, with errno set to this (EACCES: the pump may not read them).
+    std::map<std::string, int> unreadable;
+    // Durable writes fail with this errno once half the bytes are written
+    // (ENOSPC: a full disk); 0 leaves them alone.
+    int durable_write_error = 0;
 
     bool Remove(const std::string& path) override {
         if (fail_remove) return false;
@@ -58,11 +61,28 @@ public:
         return !fail_append && FileSystemWrapper::AppendFile(path, bytes);
     }
     std::optional<std::string> ReadFile(const std::string& path) override {
-        if (unreadable.count(path)) return std::nullopt;
+        if (Unreadable(path)) return std::nullopt;
         return FileSystemWrapper::ReadFile(path);
+    }
+    std::optional<std::string> ReadQueuedFile(const std::string& path) override {
+        if (Unreadable(path)) return std::nullopt;
+        return FileSystemWrapper::ReadQueuedFile(path);
+    }
+    bool WriteNewFileDurably(const std::string& path, std::string_view bytes) override {
+        if (durable_write_error == 0) return FileSystemWrapper::WriteNewFileDurably(path, bytes);
+        (void)FileSystemWrapper::WriteNewFileDurably(path, bytes.substr(0, bytes.size() / 2));
+        errno = durable_write_error;
+        return false;
     }
 
 private:
+    bool Unreadable(const std::string& path) {
+        auto found = unreadable.find(path);
+        if (found == unreadable.end()) return false;
+        errno = found->second;
+        return true;
+    }
+
     PosixFileSystem real_;
     ScopedFileSystem scope_;
 };
