@@ -6,6 +6,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "common/profile_file.h"
 #include "common/runtime_error.h"
@@ -69,6 +70,10 @@ TEST_F(WriteLogTest, EachDaysFileBeginsWithTheHeader) {
                          "  --> [ 04-12-2026, 23:59:59 ] third\r\n");
     EXPECT_EQ(Log("05-12-2026"),
               kHeader + "Error        --> [ 05-12-2026, 0:0:1 ] after midnight\r\n");
+    // What failed is for the pump's user and its group, not for everyone.
+    struct stat st {};
+    ASSERT_EQ(::stat((pump_.app / "pump-05-12-2026.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
     Settings().SqlDateFormat = "MM/DD/YYYY";
     WriteLog("Poste Z\xFCrich\r\nforged", kLevelError, 5);
     EXPECT_EQ(Log("12-05-2026"),
