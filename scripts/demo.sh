@@ -29,6 +29,8 @@ export ODBCINI=$PWD/demo/odbc.ini
 # The pump reads KolbiPumps.ini from its own folder and logs there;
 # kolbipump-once does the same, so both go into the pump folder.
 cp "$bin/kolbipump" "$bin/kolbipump-once" demo/pump/
+# The INI file may hold the database password: the pump's user's alone.
+install -m 600 /dev/null demo/pump/KolbiPumps.ini
 cat > demo/pump/KolbiPumps.ini <<INI
 [DataBase]
 DsnEntry=KolbiDemo

@@ -10,7 +10,8 @@
 #   database kolbi_template with the extension citext, from which tests make
 #     their own databases (nobody connects to it, so it can be copied),
 #   database kolbi_test, a copy of it,
-#   role kolbi (owner, may create databases) and role kolbi_pw (password "secret").
+#   role kolbi (owner, may create databases) and role kolbi_pw (password
+#     "se;cr}et=", which a connection string must carry in braces),
 # DIR/odbc.ini holds the data sources the tests use:
 #   kolbi_pg        the test database
 #   kolbi_pg_badpw  the same database as kolbi_pw with a wrong password
@@ -93,7 +94,7 @@ EOF
             grep -q 1; then
         "${psql[@]}" -d postgres <<'EOF'
 CREATE ROLE kolbi LOGIN CREATEDB;
-CREATE ROLE kolbi_pw LOGIN PASSWORD 'secret';
+CREATE ROLE kolbi_pw LOGIN PASSWORD 'se;cr}et=';
 CREATE DATABASE kolbi_template OWNER kolbi;
 EOF
         # citext needs a superuser to install; copies of the template have it.

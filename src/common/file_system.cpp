@@ -27,8 +27,8 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-bool WriteWithFlags(const std::string& path, std::string_view bytes, int flags) {
-    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+bool WriteWithFlags(const std::string& path, std::string_view bytes, int flags, mode_t mode) {
+    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, mode);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, bytes);
     if (::close(fd) != 0) ok = false;
@@ -190,11 +190,13 @@ bool PosixFileSystem::SyncFolder(const std::string& path) {
 bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {
     // Files the pump replaces lie in folders others write to (the agents'
     // share): a link planted there must not send the bytes elsewhere.
-    return WriteWithFlags(path, bytes, O_TRUNC | O_NOFOLLOW);
+    return WriteWithFlags(path, bytes, O_TRUNC | O_NOFOLLOW, 0644);
 }
 
 bool PosixFileSystem::AppendFile(const std::string& path, std::string_view bytes) {
-    return WriteWithFlags(path, bytes, O_APPEND);
+    // The error log, the only file appended to, quotes what failed: for the
+    // pump's user and its group (the operators), not for everyone.
+    return WriteWithFlags(path, bytes, O_APPEND, 0640);
 }
 
 FileSystem& Fs() {

@@ -6,12 +6,15 @@
 
 namespace kolbi {
 
-// The connection string exactly as the program has always built it:
+// The connection string as the program has always built it:
 //   DsnEntry not blank (after removing leading and trailing spaces):
 //     Provider=MSDASQL.1;Extended Properties='DSN=<DsnEntry as read>;Trusted_Connection=Yes'
 //   otherwise:
 //     Driver={SQL Server};Server=<SQLSERVER>;Database=<Database>;Uid=<SQLUser>;Pwd=<SQLPass>
-// Values go in as they are, without quoting.
+// A value goes in as it is read, unless it holds a ";" or begins with "{"
+// (spaces aside): then it goes in braces with every "}" in it doubled, as ODBC
+// reads a value, so that a ";" in a password is part of the password, not a
+// new setting.
 std::string BuildConnectionString(const PumpSettings& settings);
 
 // What the ODBC driver manager is given for a connection string: the ODBC
@@ -20,7 +23,8 @@ std::string BuildConnectionString(const PumpSettings& settings);
 std::string OdbcConnectionString(const std::string& connection_string);
 
 // The connection string with the value of every Pwd= or Password= replaced by
-// "***", for logs and messages.
+// "***", for logs and messages: all of a value in braces, whatever it holds,
+// and all of one without braces up to the next "key=value".
 std::string HidePassword(const std::string& connection_string);
 
 }  // namespace kolbi

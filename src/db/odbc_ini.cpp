@@ -1,5 +1,8 @@
 #include "db/odbc_ini.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -107,7 +110,19 @@ bool WriteDataSource(const std::string& ini_path, const std::string& dsn,
     out.append("[").append(dsn).append("]\n");
     for (const auto& [key, value] : attributes)
         out.append(key).append(" = ").append(value).append("\n");
-    return Fs().WriteFile(ini_path, out);
+    // Data sources may hold a password: a new file is its owner's alone. One
+    // that exists keeps the mode its owner gave it.
+    bool created = false;
+    if (!Fs().PathExists(ini_path)) {
+        const int fd =
+            ::open(ini_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) return false;
+        ::close(fd);
+        created = true;
+    }
+    if (Fs().WriteFile(ini_path, out)) return true;
+    if (created) (void)Fs().Remove(ini_path);
+    return false;
 }
 
 std::map<std::string, std::string> SqliteDataSource(const std::string& database_file,

@@ -24,7 +24,7 @@ bool ValidDataSourceName(std::string_view name);
 // attributes, keeping every other line of the file. False, with the file left
 // as it was, when the name is not a valid data source name, when a key or a
 // value would break the file (a line break, an "=" in a key), or when the
-// file cannot be written.
+// file cannot be written. A new file is made readable by its owner only.
 bool WriteDataSource(const std::string& ini_path, const std::string& dsn,
                      const std::map<std::string, std::string>& attributes);
 

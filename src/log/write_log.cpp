@@ -98,11 +98,20 @@ void SwitchDateFormat(const std::string& path, const LocalDateTime& now) {
     g_date_format_switched = true;
 }
 
+// A lost or refused connection, or an object in the wrong state: every later
+// write would fail too, and a pass that went on would dispose of reports it
+// never stored.
+bool EndsTheProgram(std::int32_t error_number) {
+    return error_number == errnum::kUnspecified || error_number == errnum::kObjectClosed ||
+           error_number == errnum::kObjectOpen;
+}
+
 }  // namespace
 
 void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number) {
     if (!Settings().LogErrors) {
         g_unlogged = LogLineText(message) + " (not in the error log: logging is off)";
+        if (EndsTheProgram(error_number)) EndProgramAfterFailure();
         return;
     }
     const LocalDateTime now = CurrentClock().LocalNow();
@@ -127,10 +136,7 @@ void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_n
     }
 
     if (error_number == errnum::kConversionFailed) SwitchDateFormat(path, now);
-    if (error_number == errnum::kUnspecified || error_number == errnum::kObjectClosed ||
-        error_number == errnum::kObjectOpen) {
-        EndProgramAfterFailure();
-    }
+    if (EndsTheProgram(error_number)) EndProgramAfterFailure();
 }
 
 void EndProgramAfterFailure() {

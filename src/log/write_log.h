@@ -12,11 +12,14 @@ inline constexpr std::int32_t kLevelWarning = 1;
 inline constexpr std::int32_t kLevelError = 2;
 
 // Appends one line to today's error log in the program's folder (header first
-// when the file is new), opening and closing the file for the line. Then
-// applies the policies that hang on the error number: a value the database
-// could not convert switches the log's date format; a lost connection or a
-// closed or open object ends the program. Does nothing at all while logging is
-// switched off. Never fails: a line that cannot be written is lost.
+// when the file is new), opening and closing the file for the line; the file
+// is created readable by the owner's group, not by everyone. Then applies the
+// policies that hang on the error number: a value the database could not
+// convert switches the log's date format; a lost connection or a closed or
+// open object ends the program. While logging is switched off nothing is
+// written and the date format stays, but those numbers end the program all
+// the same, with the message handed to the unlogged-failure handler (see
+// EndProgramAfterFailure). Never fails: a line that cannot be written is lost.
 //
 // The log is UTF-8. The message may be UTF-8 or Windows-1252: text that is not
 // valid UTF-8 is read as Windows-1252 and converted; line breaks in it become

@@ -54,8 +54,8 @@ void ChargeDB_ProductPoste(ListBox& lstDBProd, std::int16_t PosteID) {
     proc.Run([&] { LetPendingEventsRun(); });
     proc.Run([&] { lstDBProd.Clear(); });
     for (;;) {
-        // A record set that did not open fails this test; with logging off
-        // nothing ends the program then, so the failed test ends the loading.
+        // A record set that did not open fails this test, and its error ends
+        // the program; should any other failure come here, it ends the loading.
         bool at_end = true;
         proc.Run([&] { at_end = links.Eof(); });
         if (at_end) break;

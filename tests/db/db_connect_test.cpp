@@ -5,15 +5,19 @@
 
 #include "common/pending_events.h"
 #include "common/status_text.h"
+#include "db/connection_string.h"
 #include "db/db_error.h"
 #include "db/db_test.h"
+#include "db/odbc_ini.h"
 
 namespace kolbi {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using testing::ExitStatusOf;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 class DBConnectTest : public testing::DbTest {
 protected:
@@ -81,10 +85,45 @@ TEST_P(DBConnectTest, TheStepAfterTheOpenFailsAsDBConnect) {
                                       "procedure DBConnect of Module ModALERT")));
 }
 
+// The driver form as the pump builds it, with the test database's own driver
+// in place of SQL Server (no such server runs here): a password holding ";",
+// "}" and "=" reaches the driver whole, and the values before it too. The
+// scratch PostgreSQL checks it (kolbi_pw's password); the SQLite driver has
+// none to check but must still find its file. A refused one is hidden.
+TEST_P(DBConnectTest, TheDriverFormCarriesAPasswordHoldingSeparators) {
+    const bool postgresql = GetParam() == testing::Backend::kPostgreSql;
+    std::map<std::string, std::string> source = ReadDataSource(UserOdbcIniPath(), db_->dsn());
+    Settings().DsnEntry = "";
+    Settings().SQLSERVER = source["Servername"];
+    Settings().Database = source["Database"];
+    Settings().SQLUser = postgresql ? "kolbi_pw" : "pump";
+    auto open = [&](const std::string& password) {
+        Settings().SQLPass = password;
+        std::string text = BuildConnectionString(Settings());
+        text.replace(text.find("{SQL Server}"), 12, "{" + source["Driver"] + "}");
+        auto connection = std::make_unique<Connection>();
+        connection->SetConnectionString(text);
+        connection->Open();
+        return connection;
+    };
+    const std::string sql =
+        postgresql ? "SELECT current_user" : "SELECT COUNT(*) FROM Transactions";
+    const ResultSet rows = open("se;cr}et=")->Query(testing::SqlForTests::Statement(sql));
+    ASSERT_EQ(rows.rows.size(), 1u);
+    EXPECT_EQ(rows.rows[0][0].AsText(), postgresql ? "kolbi_pw" : "0");
+    if (!postgresql) return;
+    const RuntimeError refused = testing::ErrorOf([&] { open("se;cr}et"); });
+    EXPECT_EQ(refused.number(), errnum::kUnspecified);
+    EXPECT_THAT(refused.description(),
+                AllOf(HasSubstr("password authentication failed"),
+                      HasSubstr(";Uid=kolbi_pw;Pwd=***"), Not(HasSubstr("cr}"))));
+}
+
 KOLBI_ON_BOTH_DATABASES(DBConnectTest);
 
 // A failing open: one log entry naming the procedure and what could not be
-// opened (a password never), DBConnected False, and the end with status 1.
+// opened (no part of a password, even one holding ";", "}" and "="),
+// DBConnected False, and the end with status 1.
 TEST(DBConnectFailureTest, EndsTheProgramWithOneLogLine) {
     const struct {
         std::string dsn;
@@ -108,14 +147,14 @@ TEST(DBConnectFailureTest, EndsTheProgramWithOneLogLine) {
         Settings().SQLSERVER = "127.0.0.1";
         Settings().Database = "Kolbi";
         Settings().SQLUser = "pump";
-        Settings().SQLPass = "s3cret";
+        Settings().SQLPass = "s3;cr}et=";
         if (c.postgresql) testing::AddDataSource(c.dsn, testing::ScratchDataSource(c.dsn));
         EXPECT_EQ(ExitStatusOf(DBConnect), kExitFailure) << c.dsn;
         EXPECT_FALSE(DBConnected());
         const std::vector<std::string> errors = pump.LogLines();
         ASSERT_EQ(errors.size(), 1u) << c.dsn;
         EXPECT_THAT(errors[0], HasSubstr(", in procedure DBConnect of Module ModALERT"));
-        EXPECT_THAT(errors[0], ::testing::Not(HasSubstr("s3cret")));
+        EXPECT_THAT(errors[0], AllOf(Not(HasSubstr("s3")), Not(HasSubstr("cr}"))));
         for (const std::string& part : c.said) EXPECT_THAT(errors[0], HasSubstr(part)) << c.dsn;
         CloseAndReleaseDBConnection();
     }

@@ -1,6 +1,7 @@
 // The operator's command, run as the operator runs it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "db/odbc_ini.h"
 #include "db/test_database.h"
@@ -31,12 +32,26 @@ protected:
     const std::string db_ = folder_ / "inv.db";
 };
 
+// Data sources may hold passwords: a new odbc.ini file is its owner's alone,
+// one that exists keeps its mode.
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
 TEST_F(KolbidbTest, CreatesASqliteDatabaseWithItsDataSourceAndChecksIt) {
+    const std::string fresh_ini = folder_ / "fresh.ini";
+    Outcome fresh = Kolbidb(
+        {"create", "--sqlite", folder_ / "fresh.db", "--dsn", "kolbi_cli", "--odbcini", fresh_ini});
+    ASSERT_EQ(fresh.status, 0) << fresh.said;
+    EXPECT_EQ(ModeOf(fresh_ini), 0600u);
     folder_.Write("odbc.ini", "[other]\nDriver = x\n");
+    ::chmod(ini_.c_str(), 0640);
     const std::vector<std::string> create = {"create",    "--sqlite",  db_, "--dsn",
                                              "kolbi_cli", "--odbcini", ini_};
     Outcome created = Kolbidb(create);
     ASSERT_EQ(created.status, 0) << created.said;
+    EXPECT_EQ(ModeOf(ini_), 0640u);
     std::map<std::string, std::string> source = ReadDataSource(ini_, "kolbi_cli");
     EXPECT_EQ(source["Driver"], "SQLite3");
     EXPECT_EQ(source["Database"], db_);

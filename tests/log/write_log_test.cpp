@@ -6,6 +6,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "common/profile_file.h"
 #include "common/runtime_error.h"
@@ -69,6 +70,10 @@ TEST_F(WriteLogTest, EachDaysFileBeginsWithTheHeader) {
                          "  --> [ 04-12-2026, 23:59:59 ] third\r\n");
     EXPECT_EQ(Log("05-12-2026"),
               kHeader + "Error        --> [ 05-12-2026, 0:0:1 ] after midnight\r\n");
+    // What failed is for the pump's user and its group, not for everyone.
+    struct stat st {};
+    ASSERT_EQ(::stat((pump_.app / "pump-05-12-2026.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
     Settings().SqlDateFormat = "MM/DD/YYYY";
     WriteLog("Poste Z\xFCrich\r\nforged", kLevelError, 5);
     EXPECT_EQ(Log("12-05-2026"),
@@ -108,16 +113,24 @@ TEST_F(WriteLogTest, ConversionErrorsSwitchTheDateFormatBackAndForth) {
 }
 
 // An entry the log did not take is handed on when the program ends on it:
-// the host says it on syslog and the terminal. With logging off no policy
-// applies; an unwritable log keeps them all the same.
+// the host says it on syslog and the terminal. With logging off a lost
+// connection or an object in the wrong state ends the program all the same
+// and no other number does, nor does the date format switch; an unwritable
+// log keeps every policy.
 TEST_F(WriteLogTest, AnEntryTheLogDidNotTakeIsHandedOnAtAFatalEnd) {
     std::vector<std::string> told;
     SetUnloggedFailureHandler([&](const std::string& text) { told.push_back(text); });
     Settings().LogErrors = false;
-    EXPECT_EQ(ExitStatusOf([] { WriteLog("off", kLevelError, errnum::kObjectClosed); }),
-              std::nullopt);
-    WriteLog("off", kLevelError, errnum::kConversionFailed);
+    for (std::int32_t number : {errnum::kConversionFailed, 5, 3706, errnum::kUnspecified + 1}) {
+        EXPECT_EQ(ExitStatusOf([&] { WriteLog("off", kLevelError, number); }), std::nullopt)
+            << number;
+    }
     EXPECT_FALSE(DateFormatSwitched());
+    for (std::int32_t number : {errnum::kUnspecified, errnum::kObjectClosed, errnum::kObjectOpen}) {
+        EXPECT_EQ(
+            ExitStatusOf([&] { WriteLog("lost " + std::to_string(number), kLevelError, number); }),
+            kExitFailure);
+    }
     WriteLog("Error No: 75, off\n", kLevelError, 75);
     EXPECT_EQ(ExitStatusOf(EndProgramAfterFailure), kExitFailure);
     EXPECT_EQ(pump_.Log(), "");
@@ -133,7 +146,10 @@ TEST_F(WriteLogTest, AnEntryTheLogDidNotTakeIsHandedOnAtAFatalEnd) {
     EXPECT_EQ(ExitStatusOf(EndProgramAfterFailure), kExitFailure);  // nothing to hand on
     SetUnloggedFailureHandler(nullptr);
     EXPECT_THAT(
-        told, ElementsAre("Error No: 75, off  (not in the error log: logging is off)",
+        told, ElementsAre("lost -2147467259 (not in the error log: logging is off)",
+                          "lost 3704 (not in the error log: logging is off)",
+                          "lost 3705 (not in the error log: logging is off)",
+                          "Error No: 75, off  (not in the error log: logging is off)",
                           "unwritable (not in the error log: " + pump_.app / "pump-12-04-26.log)"));
 }
 

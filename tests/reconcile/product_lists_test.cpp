@@ -39,14 +39,15 @@ TEST_P(ChargeDbTest, LoadsDistinctIdentifiersInNumericOrderAndSkipsNull) {
                                   HasSubstr("ChargeDB_ProductPoste of Module ModSI"))));
 }
 
-// A record set that did not open ends the loading even when no log ends the
-// program.
-TEST_P(ChargeDbTest, AMissingTableWithLoggingOffEndsWithAnEmptyList) {
+// A table that cannot be read ends the program with logging off too, before
+// the list is filled: nothing is written, and no stale item is left.
+TEST_P(ChargeDbTest, AMissingTableWithLoggingOffEndsTheProgramWithAnEmptyList) {
     db_->Run("DROP TABLE PosteSoftware");
     Settings().LogErrors = false;
     ListBox lstDBProd = ListOf({"1"});
-    ChargeDB_ProductPoste(lstDBProd, 1);
+    EXPECT_EQ(testing::ExitStatusOf([&] { ChargeDB_ProductPoste(lstDBProd, 1); }), kExitFailure);
     EXPECT_TRUE(lstDBProd.Items().empty());
+    EXPECT_EQ(pump_.Log(), "");
 }
 
 KOLBI_ON_BOTH_DATABASES(ChargeDbTest);

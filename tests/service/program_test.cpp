@@ -123,9 +123,9 @@ TEST(FatalStart, AnUnreadableIniOrAnUnwritableLogIsSaidOnTheTerminal) {
     }
 }
 
-// -i writes the unit (ExecStart= the program, WorkingDirectory= its folder)
-// into the first folder of SYSTEMD_UNIT_PATH, escaped so that systemd runs
-// exactly that program; -u removes it again.
+// -i writes the unit (ExecStart= the program, WorkingDirectory= its folder,
+// restarted after a failure) into the first folder of SYSTEMD_UNIT_PATH,
+// escaped so that systemd runs exactly that program; -u removes it again.
 TEST(UnitPaths, AProgramInAnyFolderInstallsAUnitSystemdTakes) {
     const std::string sh = ":/bin/sh -c \"exec \\\"$0\\\"\" ";
     const struct {
@@ -152,6 +152,8 @@ TEST(UnitPaths, AProgramInAnyFolderInstallsAUnitSystemdTakes) {
         EXPECT_THAT(unit, HasSubstr("\nDescription=Kolbi Software Inventory Pump\n"));
         EXPECT_THAT(unit, HasSubstr("\nExecStart=" + at_app(c.exec_start) + "\n")) << c.folder;
         EXPECT_THAT(unit, HasSubstr("\nWorkingDirectory=" + at_app(c.working_directory) + "\n"));
+        EXPECT_THAT(unit,
+                    AllOf(HasSubstr("\nRestart=on-failure\n"), HasSubstr("\nRestartSec=30\n")));
         auto verified = RunProcess(
             "/bin/sh", {"-c", "systemd-analyze verify --man=no \"$0\" 2>&1", units / kUnit});
         EXPECT_EQ(verified.exit_status, 0) << c.folder << verified.out;
