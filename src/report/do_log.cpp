@@ -87,9 +87,17 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
         // The previous report of this workstation emptied lstDBProd: its stored
         // products are loaded again so that this report is reconciled with
         // them rather than linked a second time.
-        Do_Log.Run([&] { ChargeDB_ProductPoste(form.lstDBProd, pass.PosteID); });
+        Do_Log.Run([&] { ChargeDB_ProductPoste(form.lstDBProd, pass.PosteID.value()); });
     }
     Do_Log.Run([&] { SetTransac("", ""); });
+    if (!pass.PosteID) {
+        // The workstation step could not read the workstation's id and has
+        // logged why: the report has no workstation to be filed under.
+        transaction.Commit();
+        Do_Log.Run([&] { DeleteOrMoveToFailed(path); });
+        Do_Log.Run([&] { form.lfLog.Refresh(); });
+        return Do_Log.Left() ? Next::kReturn : Next::kNextReport;
+    }
 
     ReportRead read = ReportRead::kRead;
     const bool was_read = Do_Log.Run([&] { read = ReadReport(path, form.lstInFile); });
@@ -111,7 +119,7 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
         ReportLine line;
         Do_Log.Run([&] { line = TakeFields(text); });
         if (line.has_fields) {
-            CatalogueProduct(Do_Log, line, pass.PosteID, pass.ProductID, form.lstLogProd);
+            CatalogueProduct(Do_Log, line, *pass.PosteID, pass.ProductID, form.lstLogProd);
         }
         Do_Log.Run([&] { LetPendingEventsRun(); });
     }
@@ -119,9 +127,9 @@ Next ProcessFirstReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) 
     bool stored_none = true;
     Do_Log.Run([&] { stored_none = form.lstDBProd.ListCount() == 0; });
     if (stored_none) {
-        Do_Log.Run([&] { SaveNewPoste(form, pass.PosteID); });
+        Do_Log.Run([&] { SaveNewPoste(form, *pass.PosteID); });
     } else {
-        Do_Log.Run([&] { CompareProdList(form, pass.workstation, pass.PosteID); });
+        Do_Log.Run([&] { CompareProdList(form, pass.workstation, *pass.PosteID); });
     }
     Do_Log.Run([&] { SetTransac("", ""); });
     transaction.Commit();

@@ -9,7 +9,9 @@ namespace kolbi {
 // and ODBC inventory of each line, then the links of the workstation
 // (SaveNewPoste for a workstation without stored products, CompareProdList
 // otherwise). Each report file is disposed of before its lines reach the
-// database. Timer1 is held off during the pass and enabled at its normal end.
+// database. A report whose workstation id cannot be read has no database work
+// beyond the workstation step. Timer1 is held off during the pass and enabled
+// at its normal end.
 //
 // A failure is reported "in procedure Do_Log of Feuille Form1" and the pass
 // goes on with the next action, unless the date format has been switched:
