@@ -52,8 +52,10 @@ private:
     std::int32_t native_code_;
 };
 
-// Raises the 16-bit overflow error unless value fits a 16-bit signed integer;
-// identifiers and counters of the pump are held in 16 bits.
+// Raise the overflow error (6) unless value fits a signed integer of that
+// width, naming what. The pump's counters are 16-bit; the identifiers of
+// workstations, products and drivers are 32-bit, as the databases hold them.
 std::int16_t CheckedInt16(long long value, const std::string& what);
+std::int32_t CheckedInt32(long long value, const std::string& what);
 
 }  // namespace kolbi

@@ -147,8 +147,8 @@ std::string Field::AsUtf8() const {
 std::int64_t Field::AsInteger() const {
     return Named(name_, SourceText(), [&] { return value_.AsInteger(); });
 }
-std::int16_t Field::AsInt16() const {
-    return Named(name_, SourceText(), [&] { return value_.AsInt16(name_); });
+std::int32_t Field::AsInt32() const {
+    return Named(name_, SourceText(), [&] { return value_.AsInt32(name_); });
 }
 double Field::AsDouble() const {
     return Named(name_, SourceText(), [&] { return value_.AsDouble(); });

@@ -32,7 +32,7 @@ public:
     std::string AsText() const;
     std::string AsUtf8() const;
     std::int64_t AsInteger() const;
-    std::int16_t AsInt16() const;
+    std::int32_t AsInt32() const;
     double AsDouble() const;
 
 private:

@@ -159,8 +159,8 @@ double Value::AsDouble() const {
     return 0;
 }
 
-std::int16_t Value::AsInt16(const std::string& what) const {
-    return CheckedInt16(AsInteger(), what);
+std::int32_t Value::AsInt32(const std::string& what) const {
+    return CheckedInt32(AsInteger(), what);
 }
 
 std::string Value::SqlLiteral() const {

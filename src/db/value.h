@@ -72,8 +72,8 @@ public:
     // other text or a date fails with "Type mismatch" (13).
     std::int64_t AsInteger() const;
     double AsDouble() const;
-    // AsInteger, then the 16-bit check: "Overflow" (6) naming what.
-    std::int16_t AsInt16(const std::string& what) const;
+    // AsInteger, then the 32-bit check: "Overflow" (6) naming what.
+    std::int32_t AsInt32(const std::string& what) const;
 
     // How the value reads inside an SQL text in a log line: NULL, 12, 1.5,
     // 'text' (Windows-1252, apostrophes doubled), '2026-12-04'.

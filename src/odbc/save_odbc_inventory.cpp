@@ -53,11 +53,11 @@ std::vector<std::string> DataSourceParts(std::string_view field) {
 }
 
 // The driver's key in ODBC_Drv, the row added when there is none. Nothing
-// when a step failed or the key does not fit 16 bits: the data source is then
+// when a step failed or the key does not fit 32 bits: the data source is then
 // not recorded at all, rather than under some other driver's key.
-std::optional<std::int16_t> DriverKey(const Driver& driver, std::int16_t ProductID) {
+std::optional<std::int32_t> DriverKey(const Driver& driver, std::int32_t ProductID) {
     Recordset drivers;
-    std::optional<std::int16_t> key;
+    std::optional<std::int32_t> key;
     const SqlText lookup = SqlText("SELECT * from ODBC_Drv Where ODBC_DrvName =")
                                .Quoted(driver.name)
                                .Add(" AND ODBC_Desc =")
@@ -80,7 +80,7 @@ std::optional<std::int16_t> DriverKey(const Driver& driver, std::int16_t Product
             };
             AddRowAndReread(drivers, row, Absorbed);
         }
-        RunAbsorbed([&] { key = drivers.Fields("ODBC_ID").AsInt16(); });
+        RunAbsorbed([&] { key = drivers.Fields("ODBC_ID").AsInt32(); });
         RunAbsorbed([&] { drivers.Close(); });
     }
     RunAbsorbed([&] { LetPendingEventsRun(); });
@@ -91,7 +91,7 @@ std::optional<std::int16_t> DriverKey(const Driver& driver, std::int16_t Product
 // with the same five values is there. A found row is left as it is: rows
 // are only added, and the look-up compares without regard to case, so
 // writing the reported values again could change what is stored.
-void RecordDataSource(std::int16_t key, std::int16_t PosteID, const std::vector<std::string>& ds) {
+void RecordDataSource(std::int32_t key, std::int32_t PosteID, const std::vector<std::string>& ds) {
     Recordset sources;
     const SqlText lookup = SqlText("SELECT * from ODBC_DSN Where DSN_ODBC_ID =")
                                .QuotedNumber(key)
@@ -124,7 +124,7 @@ void RecordDataSource(std::int16_t key, std::int16_t PosteID, const std::vector<
 
 }  // namespace
 
-void SaveOdbcInventory(std::int16_t PosteID, std::int16_t ProductID, const std::string& Line) {
+void SaveOdbcInventory(std::int32_t PosteID, std::int32_t ProductID, const std::string& Line) {
     if (Line.size() > kLongestLine) return;
     const auto separators = std::count(Line.begin(), Line.end(), kSeparator);
     if (separators < 4) return;
@@ -137,7 +137,7 @@ void SaveOdbcInventory(std::int16_t PosteID, std::int16_t ProductID, const std::
         RunAbsorbed([&] {
             if (!DBConnected()) DBConnect();
         });
-        const std::optional<std::int16_t> key = DriverKey(driver, ProductID);
+        const std::optional<std::int32_t> key = DriverKey(driver, ProductID);
         if (key) RecordDataSource(*key, PosteID, data_source);
     }
 }

@@ -11,7 +11,7 @@ namespace kolbi {
 // ProductID the catalogue key of the same line (0 when it was not
 // catalogued). Never fails and reports nothing: a step that fails is skipped,
 // and a data source whose driver key could not be had (a failed look-up, a
-// key above 32,767) is not recorded.
-void SaveOdbcInventory(std::int16_t PosteID, std::int16_t ProductID, const std::string& Line);
+// Null key or one beyond 32 bits) is not recorded.
+void SaveOdbcInventory(std::int32_t PosteID, std::int32_t ProductID, const std::string& Line);
 
 }  // namespace kolbi

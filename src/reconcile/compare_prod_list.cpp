@@ -12,7 +12,7 @@
 namespace kolbi {
 namespace {
 
-using LinkChange = void (*)(std::int16_t ProductID, std::int16_t PosteID);
+using LinkChange = void (*)(std::int32_t ProductID, std::int32_t PosteID);
 
 std::vector<std::int64_t> ValuesOf(const ListBox& list) {
     std::vector<std::int64_t> values;
@@ -34,7 +34,7 @@ bool FoundInAscending(std::int64_t value, const std::vector<std::int64_t>& ascen
 // changed by `change`. A failed link change still counts: the product keeps
 // its place in `changed` and gets its alert.
 void CollectChanges(Procedure& proc, const ListBox& from, const ListBox& in, ListBox& changed,
-                    LinkChange change, std::int16_t PosteID) {
+                    LinkChange change, std::int32_t PosteID) {
     std::vector<std::int64_t> values;
     std::vector<std::int64_t> others;
     proc.Run([&] {
@@ -46,7 +46,7 @@ void CollectChanges(Procedure& proc, const ListBox& from, const ListBox& in, Lis
         proc.Run([&] { found = FoundInAscending(value, others); });
         if (!found) {
             proc.Run([&] { changed.AddItem(std::to_string(value)); });
-            proc.Run([&] { change(CheckedInt16(value, "SOFTPRODUCT_ID"), PosteID); });
+            proc.Run([&] { change(CheckedInt32(value, "SOFTPRODUCT_ID"), PosteID); });
         }
         proc.Run([&] { LetPendingEventsRun(); });
     }
@@ -98,7 +98,7 @@ bool ChangeAlertWanted(const Value& product, const Value& ignore) {
     return !product.IsNull() && !product.AsUtf8().empty();
 }
 
-void CompareProdList(ProductLists& lists, const std::string& PosteNom, std::int16_t PosteID) {
+void CompareProdList(ProductLists& lists, const std::string& PosteNom, std::int32_t PosteID) {
     Procedure proc("in procedure CompareProdList of Module ModDivers", AfterReport::kContinue);
     proc.Run([&] { lists.lstProdPLUS.Clear(); });
     proc.Run([&] { lists.lstProdMOINS.Clear(); });
@@ -115,7 +115,7 @@ void CompareProdList(ProductLists& lists, const std::string& PosteNom, std::int1
     proc.Run([&] { LetPendingEventsRun(); });
 }
 
-void ADD_PosteProduct(std::int16_t ProductID, std::int16_t PosteID) {
+void ADD_PosteProduct(std::int32_t ProductID, std::int32_t PosteID) {
     Procedure proc("in procedure ADD_PosteProduct of Module ModSI", AfterReport::kContinue);
     proc.Run([&] {
         if (!DBConnected()) DBConnect();
@@ -132,7 +132,7 @@ void ADD_PosteProduct(std::int16_t ProductID, std::int16_t PosteID) {
     });
 }
 
-void DEL_PosteProduct(std::int16_t ProductID, std::int16_t PosteID) {
+void DEL_PosteProduct(std::int32_t ProductID, std::int32_t PosteID) {
     Procedure proc("in procedure DEL_PosteProduct of Module ModSI", AfterReport::kContinue);
     Recordset links;
     proc.Run([&] {

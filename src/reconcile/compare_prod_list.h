@@ -16,15 +16,15 @@ namespace kolbi {
 // IsFirstInventory() holds. Empties the four lists at the end. PosteNom is
 // the workstation name (UTF-8). Failures are reported "in procedure
 // CompareProdList of Module ModDivers" and the comparison goes on.
-void CompareProdList(ProductLists& lists, const std::string& PosteNom, std::int16_t PosteID);
+void CompareProdList(ProductLists& lists, const std::string& PosteNom, std::int32_t PosteID);
 
 // Links a product to a workstation (one PosteSoftware row). Failures are
 // reported "in procedure ADD_PosteProduct of Module ModSI".
-void ADD_PosteProduct(std::int16_t ProductID, std::int16_t PosteID);
+void ADD_PosteProduct(std::int32_t ProductID, std::int32_t PosteID);
 
 // Removes every PosteSoftware row linking the workstation to the product.
 // Failures are reported "in procedure DEL_PosteProduct of Module ModSI".
-void DEL_PosteProduct(std::int16_t ProductID, std::int16_t PosteID);
+void DEL_PosteProduct(std::int32_t ProductID, std::int32_t PosteID);
 
 // Writes one Changement row: the workstation name and the data text (both
 // UTF-8), the server's date and time, the type and critical level, an empty

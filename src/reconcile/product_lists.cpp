@@ -30,7 +30,7 @@ std::int64_t ItemValue(std::string_view item) {
     const bool negative = !item.empty() && item[0] == '-';
     if (!item.empty() && (item[0] == '-' || item[0] == '+')) ++i;
     std::int64_t value = 0;
-    // Identifiers are 16-bit: a longer run of digits only has to stay in range.
+    // Identifiers are 32-bit: a longer run of digits only has to stay in range.
     constexpr std::int64_t kCap = std::int64_t{1} << 53;
     for (; i < item.size() && item[i] >= '0' && item[i] <= '9'; ++i) {
         value = std::min(value * 10 + (item[i] - '0'), kCap);
@@ -38,7 +38,7 @@ std::int64_t ItemValue(std::string_view item) {
     return negative ? -value : value;
 }
 
-void ChargeDB_ProductPoste(ListBox& lstDBProd, std::int16_t PosteID) {
+void ChargeDB_ProductPoste(ListBox& lstDBProd, std::int32_t PosteID) {
     Procedure proc("in procedure ChargeDB_ProductPoste of Module ModSI", AfterReport::kContinue);
     Recordset links;
     proc.Run([&] {
@@ -80,7 +80,7 @@ void SortListNumeric(ListBox& list) {
     }
 }
 
-void SortSoftProd(ListBox& lstLogProd, std::int16_t ProductID) {
+void SortSoftProd(ListBox& lstLogProd, std::int32_t ProductID) {
     Procedure proc("in procedure SortSoftProd of Module ModDivers", AfterReport::kContinue);
     // The list is ascending, so the first item not smaller than ProductID is
     // where a scan from the start would stop: found there, or inserted before it.

@@ -37,7 +37,7 @@ std::int64_t ItemValue(std::string_view item);
 // procedure ChargeDB_ProductPoste of Module ModSI" and loading goes on (a Null
 // identifier is left out); a record set that cannot be opened leaves the list
 // empty.
-void ChargeDB_ProductPoste(ListBox& lstDBProd, std::int16_t PosteID);
+void ChargeDB_ProductPoste(ListBox& lstDBProd, std::int32_t PosteID);
 
 // Sorts a list ascending by the numeric value of its items; items of equal
 // value keep their order. Raises what its caller's handler reports.
@@ -46,6 +46,6 @@ void SortListNumeric(ListBox& list);
 // Inserts ProductID's decimal text into lstLogProd at its numeric place unless
 // an item of that value is there already. Failures are reported "in procedure
 // SortSoftProd of Module ModDivers".
-void SortSoftProd(ListBox& lstLogProd, std::int16_t ProductID);
+void SortSoftProd(ListBox& lstLogProd, std::int32_t ProductID);
 
 }  // namespace kolbi

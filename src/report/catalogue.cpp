@@ -20,7 +20,7 @@ bool IsEmptyText(const Field& field) {
 // Finds or creates the product in SoftProduct, each record-set action a step
 // of Do_Log. True when this line's SOFTPRODUCT_ID was read into ProductID.
 bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::string& product,
-                         const std::string& vendor, std::int16_t& ProductID) {
+                         const std::string& vendor, std::int32_t& ProductID) {
     Recordset products;
     Do_Log.Run([&] {
         products.Open(SqlText("SELECT * From SoftProduct ")
@@ -67,7 +67,7 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
         AddRowAndReread(products, new_row, [&](auto&& step) { Do_Log.Run(step); });
     }
     const bool identified =
-        Do_Log.Run([&] { ProductID = products.Fields("SOFTPRODUCT_ID").AsInt16(); });
+        Do_Log.Run([&] { ProductID = products.Fields("SOFTPRODUCT_ID").AsInt32(); });
     Do_Log.Run([&] { products.Close(); });
     return identified;
 }
@@ -75,8 +75,8 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
 }  // namespace
 
 
-void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int16_t PosteID,
-                      std::int16_t& ProductID, ListBox& lstLogProd) {
+void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t PosteID,
+                      std::int32_t& ProductID, ListBox& lstLogProd) {
     std::string product = line.product;
     std::string vendor = line.copyright;
     Do_Log.Run([&] { product = CleanProductName(product); });

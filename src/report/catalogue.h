@@ -18,7 +18,7 @@ namespace kolbi {
 // an ODBC driver line then goes to SaveOdbcInventory. Every elementary action
 // runs through Do_Log, the pass's procedure, so a failure is reported there
 // and the pass's rule decides what follows.
-void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int16_t PosteID,
-                      std::int16_t& ProductID, ListBox& lstLogProd);
+void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t PosteID,
+                      std::int32_t& ProductID, ListBox& lstLogProd);
 
 }  // namespace kolbi

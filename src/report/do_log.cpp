@@ -88,9 +88,15 @@ void SetAsideReport(Procedure& Do_Log, const std::string& file, const RuntimeErr
     if (!moved) left.insert(file);
 }
 
-// The report's database work, as one transaction. True when it is in the
-// database for good, so that the file may go.
-bool ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
+// How a report's database work ended.
+enum class Applied {
+    kCommitted,        // in the database for good: the file may go
+    kNotCommitted,     // the commit failed: the file stays for a later pass
+    kNoWorkstationId,  // only the workstation step ran: the file is set aside
+};
+
+// The report's database work, as one transaction.
+Applied ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
     const bool new_workstation = pass.workstation != pass.last_workstation;
     if (new_workstation) Do_Log.Run([&] { SetTransac("", pass.workstation); });
     ReportTransaction transaction(Do_Log);
@@ -100,15 +106,20 @@ bool ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
         // The previous report of this workstation emptied lstDBProd: its stored
         // products are loaded again so that this report is reconciled with
         // them rather than linked a second time.
-        Do_Log.Run([&] { ChargeDB_ProductPoste(form.lstDBProd, pass.PosteID); });
+        Do_Log.Run([&] { ChargeDB_ProductPoste(form.lstDBProd, pass.PosteID.value()); });
     }
     Do_Log.Run([&] { SetTransac("", ""); });
+    if (!pass.PosteID) {
+        // The workstation step could not read the workstation's id and has
+        // logged why: the report has no workstation to be filed under.
+        return transaction.Commit() ? Applied::kNoWorkstationId : Applied::kNotCommitted;
+    }
 
     for (const std::string& text : form.lstInFile.Items()) {
         ReportLine line;
         Do_Log.Run([&] { line = TakeFields(text); });
         if (line.has_fields) {
-            CatalogueProduct(Do_Log, line, pass.PosteID, pass.ProductID, form.lstLogProd);
+            CatalogueProduct(Do_Log, line, *pass.PosteID, pass.ProductID, form.lstLogProd);
         }
         Do_Log.Run([&] { LetPendingEventsRun(); });
     }
@@ -116,12 +127,12 @@ bool ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
     bool stored_none = true;
     Do_Log.Run([&] { stored_none = form.lstDBProd.ListCount() == 0; });
     if (stored_none) {
-        Do_Log.Run([&] { SaveNewPoste(form, pass.PosteID); });
+        Do_Log.Run([&] { SaveNewPoste(form, *pass.PosteID); });
     } else {
-        Do_Log.Run([&] { CompareProdList(form, pass.workstation, pass.PosteID); });
+        Do_Log.Run([&] { CompareProdList(form, pass.workstation, *pass.PosteID); });
     }
     Do_Log.Run([&] { SetTransac("", ""); });
-    return transaction.Commit();
+    return transaction.Commit() ? Applied::kCommitted : Applied::kNotCommitted;
 }
 
 // One report, from reading its file to disposing of it. The file is read
@@ -173,18 +184,28 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
         return Do_Log.Left() ? Next::kReturn : Next::kNextReport;
     }
 
-    if (ApplyReport(form, Do_Log, pass)) {
-        const bool disposed = Do_Log.Run([&] {
-            if (!DeleteOrMoveToFailed(path)) {
-                throw RuntimeError(errnum::kPathFileAccessError,
-                                   "Path/File access error: " + path +
-                                       " is in the database but can be neither deleted nor set "
-                                       "aside in FAILED; it waits for the next pass");
-            }
-        });
-        if (!disposed) left.insert(file);
-    } else {
-        left.insert(file);
+    switch (ApplyReport(form, Do_Log, pass)) {
+        case Applied::kCommitted: {
+            const bool disposed = Do_Log.Run([&] {
+                if (!DeleteOrMoveToFailed(path)) {
+                    throw RuntimeError(errnum::kPathFileAccessError,
+                                       "Path/File access error: " + path +
+                                           " is in the database but can be neither deleted nor "
+                                           "set aside in FAILED; it waits for the next pass");
+                }
+            });
+            if (!disposed) left.insert(file);
+            break;
+        }
+        case Applied::kNotCommitted: left.insert(file); break;
+        case Applied::kNoWorkstationId:
+            SetAsideReport(Do_Log, file,
+                           RuntimeError(errnum::kInvalidProcedureCall,
+                                        "Invalid procedure call or argument: the report " + file +
+                                            " was not applied, as the id of its workstation " +
+                                            pass.workstation + " could not be read"),
+                           left);
+            break;
     }
 
     Do_Log.Run([&] { LetPendingEventsRun(); });

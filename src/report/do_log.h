@@ -10,8 +10,10 @@ namespace kolbi {
 // (SaveNewPoste for a workstation without stored products, CompareProdList
 // otherwise). Each report file is read whole before its database work, which
 // is one transaction, and disposed of only once that has committed: a report
-// is either wholly in the database or still on disk. Timer1 is held off
-// during the pass and enabled at its normal end.
+// is either wholly in the database or still on disk. A report whose
+// workstation id cannot be read has no database work beyond the workstation
+// step and is set aside. Timer1 is held off during the pass and enabled at
+// its normal end.
 //
 // A failure is reported "in procedure Do_Log of Feuille Form1" and the pass
 // goes on with the next action, unless the date format has been switched:

@@ -26,6 +26,9 @@ bool IsPlaceholderDate(const Field& field) {
 }  // namespace
 
 void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
+    // The previous report's id must not outlive a read of this one that fails.
+    pass.PosteID.reset();
+    pass.last_workstation.clear();
     Recordset postes;
     Do_Log.Run([&] {
         postes.Open(SqlText("SELECT * From Postes ")
@@ -36,7 +39,7 @@ void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
     bool known = false;
     Do_Log.Run([&] { known = !postes.Eof(); });
     if (known) {
-        Do_Log.Run([&] { pass.PosteID = postes.Fields("PosteID").AsInt16(); });
+        Do_Log.Run([&] { pass.PosteID = postes.Fields("PosteID").AsInt32(); });
         bool placeholder = false;
         Do_Log.Run([&] { placeholder = IsPlaceholderDate(postes.Fields("Poste_FirstSoftInventory")); });
         if (placeholder) {
@@ -68,16 +71,17 @@ void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
             {"Poste_LastUser", text_default},
         };
         AddRowAndReread(postes, new_row, [&](auto&& step) { Do_Log.Run(step); });
-        Do_Log.Run([&] { pass.PosteID = postes.Fields("PosteID").AsInt16(); });
+        Do_Log.Run([&] { pass.PosteID = postes.Fields("PosteID").AsInt32(); });
         Do_Log.Run([&] { lists.lstDBProd.Clear(); });
         Do_Log.Run([&] { SetIsFirstInventory(true); });
     }
     Do_Log.Run([&] { postes.Close(); });
+    if (!pass.PosteID) return;
     Do_Log.Run([&] { pass.last_workstation = pass.workstation; });
-    Do_Log.Run([&] { ChargeDB_ProductPoste(lists.lstDBProd, pass.PosteID); });
+    Do_Log.Run([&] { ChargeDB_ProductPoste(lists.lstDBProd, *pass.PosteID); });
 }
 
-void SaveNewPoste(ProductLists& lists, std::int16_t PosteID) {
+void SaveNewPoste(ProductLists& lists, std::int32_t PosteID) {
     Procedure proc("in procedure SaveNewPoste of Module ModSI", AfterReport::kContinue);
     Recordset links;
     proc.Run([&] {

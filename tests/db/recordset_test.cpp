@@ -108,7 +108,7 @@ TEST_P(RecordsetTest, ANewRowIsCheckedFieldByFieldAndItsIdentityReadBack) {
     rs.Requery();
     rs.MoveLast();
     rs.MoveFirst();
-    const std::int16_t id = rs.Fields("PosteID").AsInt16();
+    const std::int32_t id = rs.Fields("PosteID").AsInt32();
     EXPECT_GT(id, 0);
     EXPECT_TRUE(rs.Fields("Poste_Mac").IsNull());
     db_->Run("INSERT INTO Postes (Poste_Nom) VALUES ('PC043')");  // another identity

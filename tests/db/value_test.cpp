@@ -24,8 +24,8 @@ TEST(ValueTest, ConvertsAsThePumpReadsFields) {
     EXPECT_EQ(Value::Text("2.5").AsInteger(), 2);  // half to even
     EXPECT_EQ(Value::Double(3.5).AsInteger(), 4);
     EXPECT_EQ(Value::Double(-2.5).AsInteger(), -2);
-    EXPECT_EQ(Value::Integer(32767).AsInt16("PosteID"), 32767);
-    EXPECT_EQ(Value::Integer(-32768).AsInt16("PosteID"), -32768);
+    EXPECT_EQ(Value::Integer(2147483647).AsInt32("PosteID"), 2147483647);
+    EXPECT_EQ(Value::Text("-2147483648").AsInt32("PosteID"), -2147483647 - 1);
     EXPECT_DOUBLE_EQ(Value::Text("-.5").AsDouble(), -0.5);
 }
 
@@ -43,10 +43,11 @@ TEST(ValueTest, NullMismatchAndOverflowAreTheirOwnErrors) {
                   Value::Date({2026, 1, 1}).AsInteger();
               }).number(),
               dberr::kTypeMismatch);
-    EXPECT_EQ(ErrorOf([] { Value::Integer(32768).AsInt16("PosteID"); }).number(),
+    EXPECT_EQ(ErrorOf([] { Value::Integer(2147483648).AsInt32("PosteID"); }).number(),
               errnum::kOverflow);
-    EXPECT_EQ(ErrorOf([] { Value::Integer(-32769).AsInt16("PosteID"); }).number(),
+    EXPECT_EQ(ErrorOf([] { Value::Integer(-2147483649).AsInt32("PosteID"); }).number(),
               errnum::kOverflow);
+    EXPECT_EQ(ErrorOf([] { Value().AsInt32("PosteID"); }).number(), errnum::kInvalidUseOfNull);
     EXPECT_EQ(ErrorOf([] { Value::Double(1e30).AsInteger(); }).number(), errnum::kOverflow);
 }
 

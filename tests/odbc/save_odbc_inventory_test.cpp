@@ -47,16 +47,23 @@ TEST_P(SaveOdbcInventoryTest, RecordsADriverWithItsDataSourcesAndOnlyAddsRows) {
                                 "2|1|DS1|DB1|SRV1"}));
 }
 
-// A driver key that does not fit 16 bits is never replaced by another: its
-// data sources are left out.
-TEST_P(SaveOdbcInventoryTest, ADriverKeyAbove32767SkipsTheEntry) {
-    SaveOdbcInventory(1, 2, Line("|SMALL|D|1|M|(A;B;C)"));
+// Keys above 16 bits are used as they are. One that does not fit 32 bits (a
+// site that widened its key column; PostgreSQL's is widened here) cannot be
+// read and is never replaced by another: its data sources are left out.
+TEST_P(SaveOdbcInventoryTest, DriverKeysAre32Bit) {
+    if (GetParam() == testing::Backend::kPostgreSql) {
+        db_->Run("ALTER TABLE ODBC_Drv ALTER COLUMN ODBC_ID TYPE bigint");
+    }
+    SaveOdbcInventory(70000, 40000, Line("|SMALL|D|1|M|(A;B;C)"));
     db_->Run(
         "INSERT INTO ODBC_Drv (ODBC_ID, ODBC_PRODUCTID, ODBC_DrvName, ODBC_Desc, "
-        "ODBC_ProdVers, ODBC_CPR) VALUES (40000, 1, 'BIG', 'D', '1', 'M')");
-    SaveOdbcInventory(1, 2, Line("|BIG|D|1|M|(DS;DB;S)|(DS2;DB;S)"));
-    EXPECT_EQ(Drivers().size(), 2u);
-    EXPECT_EQ(Sources(), (Items{"1|1|A|B|C"}));
+        "ODBC_ProdVers, ODBC_CPR) VALUES (50000, 1, 'BIG', 'D', '1', 'M'), "
+        "(5000000000, 1, 'HUGE', 'D', '1', 'M')");
+    SaveOdbcInventory(70000, 40001, Line("|BIG|D|1|M|(DS;DB;S)"));
+    SaveOdbcInventory(70000, 40002, Line("|HUGE|D|1|M|(DS;DB;S)|(DS2;DB;S)"));
+    EXPECT_EQ(Drivers().size(), 3u);
+    EXPECT_EQ(Drivers()[0], "1|40000|SMALL|D|1|M");
+    EXPECT_EQ(Sources(), (Items{"1|70000|A|B|C", "50000|70000|DS|DB|S"}));
 }
 
 KOLBI_ON_BOTH_DATABASES(SaveOdbcInventoryTest);

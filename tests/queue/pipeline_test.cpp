@@ -100,6 +100,17 @@ protected:
             "LEFT JOIN PosteSoftware l ON l.PosteSoft_PosteID = p.PosteID "
             "LEFT JOIN SoftProduct s ON s.SOFTPRODUCT_ID = l.PosteSoft_ProductID ORDER BY 1, 2");
     }
+    // The next identity the table hands out is last + 1.
+    void IdentityAfter(const std::string& table, const std::string& column, std::int64_t last) {
+        if (GetParam() == Backend::kSqlite) {
+            db_->Run("DELETE FROM sqlite_sequence WHERE name = '" + table + "'");
+            db_->Run("INSERT INTO sqlite_sequence (name, seq) VALUES ('" + table + "', " +
+                     std::to_string(last) + ")");
+        } else {
+            db_->Rows("SELECT setval(pg_get_serial_sequence('" + table + "', '" + column + "'), " +
+                      std::to_string(last) + ")");
+        }
+    }
     // The rows of a query as UTF-8 texts; a row stored twice is a failure of its own.
     std::set<std::string> Set(const std::string& sql) {
         std::set<std::string> rows;
@@ -223,6 +234,56 @@ TEST_P(PipelineTest, WorkstationsAreCreatedOrStampedAndTheirProductsReconciled) 
     EXPECT_THAT(pump_.LogLines(), ElementsAre());
     EXPECT_TRUE(form_.Timer1.Enabled());
     EXPECT_EQ(form_.Label1, "1 fichier(s) d\u00E9compress\u00E9(s) en attente...");
+}
+
+// Identifiers above 16 bits are read and written as they are. B's id does
+// not fit 32 bits (a site that widened its keys; PostgreSQL's are widened
+// here), nor does the one D is created with: their reports are set aside and
+// logged, B's second report tries again, and nothing of theirs is filed
+// under A, the workstation before them, or under C, the one after.
+TEST_P(PipelineTest, IdentifiersAre32BitAndOneThatCannotBeReadIsNeverAnother) {
+    if (GetParam() == Backend::kPostgreSql) {
+        db_->Run("ALTER TABLE Postes ALTER COLUMN PosteID TYPE bigint");
+    }
+    db_->Run("INSERT INTO Postes (PosteID, Poste_Nom, Poste_FirstSoftInventory) VALUES "
+             "(7, 'A', '2001-01-01'), (5000000000, 'B', '2001-01-01'), "
+             "(70000, 'C', '2001-01-01')");
+    db_->Run("INSERT INTO SoftProduct (SOFTPRODUCT_ID, SOFTPRODUCT_PRODUCT) "
+             "VALUES (40000, 'Gone')");
+    db_->Run("INSERT INTO PosteSoftware VALUES (7, 40000), (70000, 40000)");
+    IdentityAfter("Postes", "posteid", 5000000000);
+    IdentityAfter("SoftProduct", "softproduct_id", 40000);
+    IdentityAfter("ODBC_Drv", "odbc_id", 50000);
+    const std::string odbc = "\xAC" "d\xAC" "Drv\xAC" "1\xAC" "Maker\xAC" "(ds;db;srv)\r\n";
+    Waiting("A_1.SILog", kReport);
+    Waiting("B_1.SILog", "A!Mailer!Mailer!7!(c) Gamma\r\n" + odbc);
+    Waiting("B_2.SILog", "A!Mailer!Mailer!7!(c) Gamma\r\n");
+    Waiting("C_1.SILog", "A!Viewer!Viewer Plus!2.1!Copyright 2003 Beta Inc.\r\n" + odbc);
+    Waiting("D_1.SILog", kReport);
+    Do_Log(form_);
+
+    EXPECT_THAT(db_->Rows("SELECT * FROM PosteSoftware ORDER BY 1, 2"),
+                ElementsAre("7|40001", "70000|40002", "70000|40003"));
+    EXPECT_THAT(db_->Rows("SELECT SOFTPRODUCT_ID, SOFTPRODUCT_PRODUCT FROM SoftProduct ORDER BY 1"),
+                ElementsAre("40000|Gone", "40001|Editor Pro", "40002|Viewer Plus", "40003|Drv"));
+    EXPECT_THAT(db_->Rows("SELECT Changement_Poste, Changement_Data FROM Changement "
+                          "ORDER BY Changement_ID"),
+                ElementsAre("A||967|Editor Pro", "A||968|Gone", "C||967|Viewer Plus",
+                            "C||967|Drv", "C||968|Gone"));
+    EXPECT_THAT(db_->Rows("SELECT ODBC_ID, ODBC_PRODUCTID, DSN_POSTEID, DSN_Name FROM ODBC_Drv "
+                          "LEFT JOIN ODBC_DSN ON DSN_ODBC_ID = ODBC_ID"),
+                ElementsAre("50001|40003|70000|ds"));
+    const auto unreadable = AllOf(HasSubstr("Error No: 6"), HasSubstr("PosteID"),
+                                  HasSubstr("in procedure Do_Log of Feuille Form1"));
+    const auto set_aside = AllOf(HasSubstr("was not applied"), HasSubstr("set aside in"));
+    EXPECT_THAT(pump_.LogLines(), ElementsAre(unreadable, set_aside, unreadable, set_aside,
+                                              unreadable, set_aside));
+    EXPECT_THAT(Files(pump_.app / "FAILED"), ElementsAre("B_1.SILog", "B_2.SILog", "D_1.SILog"));
+    EXPECT_THAT(db_->Rows("SELECT Poste_Nom FROM Postes WHERE PosteID > 5000000000"),
+                ElementsAre("D"));
+    EXPECT_THAT(db_->Rows("SELECT SIUser, SIPoste FROM Transactions"), ElementsAre("|"));
+    EXPECT_TRUE(Files(incoming_ / "incoming").empty());
+    EXPECT_TRUE(form_.Timer1.Enabled());
 }
 
 // A stop that arrives during a pass ends the program once the report in
