@@ -17,7 +17,7 @@
 #include "common/program_end.h"
 #include "common/pump_settings.h"
 #include "db/db_connect.h"
-#include "db/db_test.h"
+#include "queue/queue_test.h"
 #include "log/write_log.h"
 #include "queue/processing_cycle.h"
 #include "report/do_log.h"
@@ -31,46 +31,12 @@ using ::testing::AllOf;
 using testing::Backend;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using testing::kLaterReport;
+using testing::kReport;
+using testing::kThreeProducts;
 
-const char kReport[] = "A!Editor Pro 2000!Editor Pro!4, 0, 1!(c) 1999 Acme Corp.\r\n";
-// Three products, catalogued in this order: identifiers 1, 2 and 3.
-const char kThreeProducts[] =
-    "A!Editor!Editor Pro!4, 0!(c) 1999 Acme Corp.\r\n"
-    "A!Viewer!Viewer Plus!2.1!Copyright 2003 Beta Inc.\r\n"
-    "A!Mailer!Mailer!7!(c) Gamma\r\n";
-// A workstation that has a product of its own besides those.
-const char kLaterReport[] =
-    "A!Tool!New Tool!1!(c) Delta\r\n"
-    "A!Editor!Editor Pro!4, 0!(c) 1999 Acme Corp.\r\n";
-
-class PipelineTest : public testing::DbTest {
+class PipelineTest : public testing::QueueTest {
 protected:
-    void SetUp() override {
-        DbTest::SetUp();
-        if (HasFatalFailure() || IsSkipped()) return;
-        Settings().incomingFilesPath = incoming_.path();
-        Settings().IncomingFolder = incoming_.path();
-        std::filesystem::create_directory(incoming_ / "incoming");
-        form_.lfLogCode.SetPath(incoming_.path());
-        form_.lfLog.SetPath(incoming_ / "incoming");
-    }
-    void TearDown() override {
-        SetPendingEventsHandler(nullptr);
-        DbTest::TearDown();
-    }
-
-    // An agent's compressed report.
-    void Drop(const std::string& name, const std::string& report) {
-        incoming_.Write(name, clsHuffman().EncodeString(report));
-    }
-    // A report already decompressed, waiting for the pass.
-    void Waiting(const std::string& name, const std::string& report) {
-        incoming_.Write("incoming/" + name, report);
-    }
-    void RunCycle() {
-        Procedure tick("in procedure Timer1_Timer of Feuille Form1", AfterReport::kContinue);
-        ProcessingCycle(form_, tick);
-    }
     // Calls action as soon as the pass has catalogued both products of the
     // second report (after all three of the first), before it links them.
     void InTheMiddleOfTheSecondReport(void (*action)()) {
@@ -83,23 +49,6 @@ protected:
         });
     }
 
-    std::vector<std::string> Files(const std::string& folder) {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-            const std::string name = entry.path().filename().string();
-            // Hidden files are the pump's own (its lock), never reports.
-            if (!entry.is_directory() && name.front() != '.') names.push_back(name);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    // What another session sees of each workstation: the products it links.
-    std::vector<std::string> Links() {
-        return db_->Rows(
-            "SELECT p.Poste_Nom, s.SOFTPRODUCT_PRODUCT FROM Postes p "
-            "LEFT JOIN PosteSoftware l ON l.PosteSoft_PosteID = p.PosteID "
-            "LEFT JOIN SoftProduct s ON s.SOFTPRODUCT_ID = l.PosteSoft_ProductID ORDER BY 1, 2");
-    }
     // The next identity the table hands out is last + 1.
     void IdentityAfter(const std::string& table, const std::string& column, std::int64_t last) {
         if (GetParam() == Backend::kSqlite) {
@@ -119,9 +68,6 @@ protected:
         }
         return rows;
     }
-
-    testing::TempFolder incoming_;
-    Form1 form_;
 };
 
 // What becomes of each compressed file: a complete report is decompressed,
@@ -138,29 +84,29 @@ TEST_P(PipelineTest, ACycleTakesEveryCompressedFileToItsEnd) {
     Drop("Quote'd \"PC\" \\back_1.SILog", kReport);
     Drop("line\nbreak_1.SILog", kReport);
     for (const char* age : {"fresh", "old"}) {
-        incoming_.Write(std::string("junk_") + age + ".SILOG", "not an HE3 stream");
-        incoming_.Write(std::string("empty_") + age + ".SILog", "");
-        incoming_.Write(std::string("cut_") + age + ".SILog",
+        incoming_->Write(std::string("junk_") + age + ".SILOG", "not an HE3 stream");
+        incoming_->Write(std::string("empty_") + age + ".SILog", "");
+        incoming_->Write(std::string("cut_") + age + ".SILog",
                         clsHuffman().EncodeString(kThreeProducts).substr(0, 40));
     }
     for (const char* name : {"junk_old.SILOG", "empty_old.SILog", "cut_old.SILog"}) {
         std::filesystem::last_write_time(
-            incoming_ / name, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(11));
+            *incoming_ / name, std::filesystem::file_time_type::clock::now() - std::chrono::minutes(11));
     }
-    incoming_.Write("notes.txt", "left alone");
-    ASSERT_EQ(::mkfifo((incoming_ / "fifo_1.SILog").c_str(), 0600), 0);
-    std::filesystem::create_symlink(outside / "target", incoming_ / "link_1.SILog");
-    std::filesystem::create_symlink(outside / "planted", incoming_ / "incoming/PC9_1.SILog");
+    incoming_->Write("notes.txt", "left alone");
+    ASSERT_EQ(::mkfifo((*incoming_ / "fifo_1.SILog").c_str(), 0600), 0);
+    std::filesystem::create_symlink(outside / "target", *incoming_ / "link_1.SILog");
+    std::filesystem::create_symlink(outside / "planted", *incoming_ / "incoming/PC9_1.SILog");
     Drop("PC9_1.SILog", kReport);
     RunCycle();
 
-    EXPECT_THAT(Files(incoming_.path()), ElementsAre("cut_fresh.SILog", "empty_fresh.SILog",
+    EXPECT_THAT(Files(incoming_->path()), ElementsAre("cut_fresh.SILog", "empty_fresh.SILog",
                                                      "fifo_1.SILog", "junk_fresh.SILOG",
                                                      "notes.txt"));
     EXPECT_THAT(Files(pump_.app / "FAILED"),
                 ElementsAre("PC9_1.SILog", "cut_old.SILog", "empty_old.SILog", "junk_old.SILOG",
                             "link_1.SILog"));
-    EXPECT_TRUE(Files(incoming_ / "incoming").empty());
+    EXPECT_TRUE(Files(*incoming_ / "incoming").empty());
     EXPECT_THAT(Links(), ElementsAre("line\nbreak|Editor Pro", "PC1|Editor Pro", "PC9|Editor Pro",
                                      "Quote'd \"PC\" \\back|Editor Pro"));
     EXPECT_EQ(outside.Read("target"), "not to be touched");
@@ -192,12 +138,12 @@ TEST_P(PipelineTest, UndeletableFilesAreMovedAsideOrLeftForTheNextPass) {
     EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro"));
 
     fs.fail_remove = false;
-    fs.undeletable[incoming_ / "incoming/PC2_1.SILog"] = -1;
+    fs.undeletable[*incoming_ / "incoming/PC2_1.SILog"] = -1;
     fs.fail_rename = true;
     Waiting("PC2_1.SILog", kReport);
     Waiting("PC3_1.SILog", kReport);
     Do_Log(form_);
-    EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
+    EXPECT_THAT(Files(*incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
     EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro", "PC2|Editor Pro", "PC3|Editor Pro"));
     EXPECT_THAT(pump_.LogLines(), ElementsAre(HasSubstr("PC2_1.SILog is in the database but can be "
                                                         "neither deleted nor set aside")));
@@ -282,7 +228,7 @@ TEST_P(PipelineTest, IdentifiersAre32BitAndOneThatCannotBeReadIsNeverAnother) {
     EXPECT_THAT(db_->Rows("SELECT Poste_Nom FROM Postes WHERE PosteID > 5000000000"),
                 ElementsAre("D"));
     EXPECT_THAT(db_->Rows("SELECT SIUser, SIPoste FROM Transactions"), ElementsAre("|"));
-    EXPECT_TRUE(Files(incoming_ / "incoming").empty());
+    EXPECT_TRUE(Files(*incoming_ / "incoming").empty());
     EXPECT_TRUE(form_.Timer1.Enabled());
 }
 
@@ -300,7 +246,7 @@ TEST_P(PipelineTest, AStopWaitsForTheReportInHand) {
     EXPECT_THROW(Do_Log(form_), ProgramEnded);
     form_.SetHost(nullptr);
     EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro"));
-    EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
+    EXPECT_THAT(Files(*incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
 }
 
 // Reports without a workstation name, and one that is still HE3, are set
@@ -322,11 +268,11 @@ TEST_P(PipelineTest, ReportsThatEndThePass) {
         Waiting("Z_later.SILog", kReport);
         form_.Timer1.Disable();
         Do_Log(form_);
-        EXPECT_THAT(Files(incoming_ / "incoming"), ElementsAre("Z_later.SILog"));
+        EXPECT_THAT(Files(*incoming_ / "incoming"), ElementsAre("Z_later.SILog"));
         EXPECT_EQ(pump_.app.Read("FAILED/" + c.file), c.content);
         EXPECT_THAT(pump_.LogLines(), ElementsAre(HasSubstr(c.why)));
         EXPECT_EQ(form_.Timer1.Enabled(), c.timer1_after);
-        std::filesystem::remove(incoming_ / "incoming/Z_later.SILog");
+        std::filesystem::remove(*incoming_ / "incoming/Z_later.SILog");
         std::filesystem::remove(TodaysLogPath());
     }
     EXPECT_THAT(Links(), ElementsAre());
