@@ -46,9 +46,12 @@ bool MoveFile(const std::string& from, const std::string& to) {
     // The usual layout crosses file systems: the agents' share is mounted
     // apart from the program's folder, where FAILED is.
     if (errno != EXDEV) return false;
-    if (Fs().CopyFile(from, to) && Fs().Remove(from)) return true;
+    const std::string folder = to.substr(0, to.rfind('/') + 1);
+    if (Fs().CopyFile(from, to) && Fs().SyncFolder(folder) && Fs().Remove(from)) return true;
     // A half-made copy, or one whose source stays, would be a second report.
+    const int error = errno;
     (void)Fs().Remove(to);
+    errno = error;
     return false;
 }
 
@@ -63,11 +66,12 @@ std::optional<std::string> MoveToFailed(const std::string& path) {
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
     const std::string extension = stem.size() == name.size() ? "" : name.substr(dot);
-    for (int n = 2; Fs().PathExists(target) || Fs().IsLink(target); ++n) {
+    for (int n = 2;; ++n) {
+        errno = 0;
+        if (MoveFile(path, target)) return std::nullopt;
+        if (errno != EEXIST) break;
         target = failed + "/" + stem + "." + std::to_string(n) + extension;
     }
-    errno = 0;
-    if (MoveFile(path, target)) return std::nullopt;
     return "cannot move it to " + target + (errno ? std::string(": ") + std::strerror(errno) : "");
 }
 
@@ -83,13 +87,14 @@ bool DeleteOrMoveToFailed(const std::string& path) {
     return Fs().Remove(path) || !MoveToFailed(path).has_value();
 }
 
-void ReplaceFileDurably(const std::string& path, std::string_view bytes) {
+bool PublishFileDurably(const std::string& path, std::string_view bytes) {
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string name = path.substr(slash + 1);
-    const std::string temporary =
-        folder + "." + name + "." + std::to_string(::getpid()) + kTemporarySuffix;
-    (void)Fs().Remove(temporary);  // a leftover of a crashed run of the same pid
+    const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+    // Short, whatever the length of the name it stands for.
+    static unsigned serial = 0;
+    const std::string temporary = folder + ".kolbi-" + std::to_string(::getpid()) + "-" +
+                                  std::to_string(++serial) + kTemporarySuffix;
+    (void)Fs().Remove(temporary);  // a leftover of a crashed run with the same pid
     if (!Fs().WriteNewFileDurably(temporary, bytes)) {
         const int error = errno;
         (void)Fs().Remove(temporary);
@@ -98,9 +103,11 @@ void ReplaceFileDurably(const std::string& path, std::string_view bytes) {
     if (!Fs().Rename(temporary, path)) {
         const int error = errno;
         (void)Fs().Remove(temporary);
+        if (error == EEXIST) return false;
         throw FileError(error, path);
     }
     if (!Fs().SyncFolder(folder)) throw FileError(errno, folder);
+    return true;
 }
 
 bool IsDurableTemporaryName(const std::string& name) {

@@ -14,10 +14,12 @@ bool FileExists(const std::string& path);
 // True when the attributes of the path (file or folder) can be read.
 bool PathExists(const std::string& path);
 
-// Moves a file, to another file system too: a rename where it can; across
-// file systems (EXDEV) a copy synced to the disk, then the source removed.
-// When the copy cannot be made whole or the source cannot be removed, the
-// copy is removed again and the file stays where it was: false.
+// Moves a file, to another file system too, never over something already at
+// `to` (false, errno EEXIST): a rename where it can; across file systems
+// (EXDEV) a copy synced to the disk (a link copied as a link), then the
+// source removed. When the copy cannot be made whole or the source cannot be
+// removed, the copy is removed again and the file stays where it was: false,
+// errno saying why.
 bool MoveFile(const std::string& from, const std::string& to);
 
 // Sets a file aside: moves it (a link as the link itself, never what it
@@ -39,14 +41,16 @@ RuntimeError SetAside(const std::string& path, const RuntimeError& why, bool& mo
 // place either way; false when it is still there, which the caller reports.
 bool DeleteOrMoveToFailed(const std::string& path);
 
-// Replaces `path` with `bytes` so that a crash or a full disk at any moment
-// leaves either the old file or the whole new one: the bytes go to a hidden
-// temporary file of the same folder, are synced, renamed over `path`, and the
-// folder is synced. On failure the temporary file is removed again and a
-// RuntimeError says why (61 "Disk full" when the disk is full).
-void ReplaceFileDurably(const std::string& path, std::string_view bytes);
+// Puts `bytes` at `path`, which must not exist yet, so that a crash or a
+// full disk at any moment leaves either no file or the whole one: the bytes
+// go to a hidden temporary file of the same folder, are synced, renamed to
+// `path` (never over a file already there), and the folder is synced. False,
+// with nothing written, when `path` exists. On failure the temporary file is
+// removed again and a RuntimeError says why (61 "Disk full" when the disk is
+// full).
+bool PublishFileDurably(const std::string& path, std::string_view bytes);
 
-// True for the hidden temporary files ReplaceFileDurably writes; a pump that
+// True for the hidden temporary files PublishFileDurably writes; a pump that
 // holds a folder removes those a crashed one left.
 bool IsDurableTemporaryName(const std::string& name);
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 namespace kolbi {
@@ -35,34 +36,71 @@ bool WriteWithFlags(const std::string& path, std::string_view bytes, int flags, 
     return ok;
 }
 
-// Reads a whole regular file; on failure errno says why. Only regular files
-// are read: a FIFO put where a report was listed would otherwise hold the
-// pump until someone writes to it.
-std::optional<std::string> ReadRegular(const std::string& path, int extra_flags) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | extra_flags);
-    if (fd < 0) return std::nullopt;
-    std::string content;
-    struct stat st {};
+// A descriptor closed whichever way its scope is left.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now; false when the close reports an error (a write that failed late).
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Opens a regular file for reading, never waiting: a FIFO put where a report
+// was listed would otherwise hold the pump until someone writes to it. -1
+// with errno set otherwise (EINVAL for a file that is not regular).
+int OpenRegular(const std::string& path, int extra_flags, struct stat& st) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | extra_flags);
+    if (fd < 0) return -1;
     int error = 0;
     if (::fstat(fd, &st) != 0) {
         error = errno;
     } else if (!S_ISREG(st.st_mode)) {
         error = EINVAL;
-    } else {
-        content.reserve(static_cast<size_t>(st.st_size));
-        char chunk[65536];
-        for (;;) {
-            ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) error = errno;
-            if (n <= 0) break;
-            content.append(chunk, static_cast<size_t>(n));
-        }
     }
+    if (error == 0) return fd;
     ::close(fd);
-    if (error == 0) return content;
     errno = error;
-    return std::nullopt;
+    return -1;
+}
+
+// Reads a whole regular file of at most `most` bytes (EFBIG beyond, before
+// anything is read); on failure errno says why.
+std::optional<std::string> ReadRegular(const std::string& path, int extra_flags,
+                                       std::uint64_t most) {
+    struct stat st {};
+    Descriptor fd(OpenRegular(path, extra_flags, st));
+    if (fd.get() < 0) return std::nullopt;
+    if (static_cast<std::uint64_t>(st.st_size) > most) {
+        errno = EFBIG;
+        return std::nullopt;
+    }
+    std::string content;
+    content.reserve(static_cast<size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        if (content.size() + static_cast<size_t>(n) > most) {
+            errno = EFBIG;  // it grew while being read
+            return std::nullopt;
+        }
+        content.append(chunk, static_cast<size_t>(n));
+    }
+    return content;
 }
 
 }  // namespace
@@ -90,14 +128,16 @@ bool PosixFileSystem::IsLink(const std::string& path) {
     return ::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-std::optional<std::chrono::system_clock::time_point> PosixFileSystem::ModifiedTime(
-    const std::string& path) {
+std::optional<FileIdentity> PosixFileSystem::Identity(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
     const auto since_epoch = std::chrono::seconds(st.st_mtim.tv_sec) +
                              std::chrono::nanoseconds(st.st_mtim.tv_nsec);
-    return std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch));
+    return FileIdentity{
+        static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+        static_cast<std::uint64_t>(st.st_size),
+        std::chrono::system_clock::time_point(
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch))};
 }
 
 std::optional<std::vector<std::string>> PosixFileSystem::ListFiles(const std::string& folder) {
@@ -128,30 +168,41 @@ std::optional<std::vector<std::string>> PosixFileSystem::ListFiles(const std::st
 bool PosixFileSystem::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // A file system that cannot rename so: a second name, then the first one
+    // goes; link() never replaces either.
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    return ::unlink(from.c_str()) == 0;
 }
 
 bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
-    // Files are set aside this way: a link is neither followed nor replaced.
-    int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0) return false;
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0640);
-    bool ok = out >= 0;
+    // Files are set aside this way: a link is copied as a link, never
+    // followed, and nothing already at `to` is replaced.
+    struct stat link {};
+    if (::lstat(from.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        std::string target(static_cast<size_t>(link.st_size) + 1, '\0');
+        const ssize_t n = ::readlink(from.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size()) return false;
+        target.resize(static_cast<size_t>(n));
+        return ::symlink(target.c_str(), to.c_str()) == 0;
+    }
+    struct stat st {};
+    Descriptor in(OpenRegular(from, O_NOFOLLOW, st));
+    if (in.get() < 0) return false;
+    Descriptor out(
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640));
+    if (out.get() < 0) return false;
     char chunk[65536];
-    while (ok) {
-        ssize_t n = ::read(in, chunk, sizeof chunk);
+    for (;;) {
+        ssize_t n = ::read(in.get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = WriteAll(out, std::string_view(chunk, static_cast<size_t>(n)));
+        if (n < 0) return false;
+        if (n == 0) break;
+        if (!WriteAll(out.get(), std::string_view(chunk, static_cast<size_t>(n)))) return false;
     }
     // The caller removes the source next: the copy must be on the disk first.
-    if (ok && ::fsync(out) != 0) ok = false;
-    if (out >= 0 && ::close(out) != 0) ok = false;
-    ::close(in);
-    return ok;
+    return ::fsync(out.get()) == 0 && out.Close();
 }
 
 bool PosixFileSystem::CreateFolder(const std::string& path) {
@@ -159,22 +210,19 @@ bool PosixFileSystem::CreateFolder(const std::string& path) {
 }
 
 std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
-    return ReadRegular(path, 0);
+    return ReadRegular(path, 0, std::numeric_limits<std::uint64_t>::max());
 }
 
 std::optional<std::string> PosixFileSystem::ReadQueuedFile(const std::string& path) {
-    return ReadRegular(path, O_NOFOLLOW);
+    // No report comes near this; a file that does is no report, and must
+    // not cost the pump its memory every time it looks.
+    return ReadRegular(path, O_NOFOLLOW, std::numeric_limits<std::int32_t>::max());
 }
 
 bool PosixFileSystem::WriteNewFileDurably(const std::string& path, std::string_view bytes) {
     // Not world-readable: reports name the software of every workstation.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    const int error = errno;
-    if (::close(fd) != 0 && ok) return false;
-    errno = error;
-    return ok;
+    Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640));
+    return fd.get() >= 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close();
 }
 
 bool PosixFileSystem::SyncFolder(const std::string& path) {

@@ -9,6 +9,16 @@
 
 namespace kolbi {
 
+// What tells one version of a file from another: a file replaced or
+// written to since has another identity.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::chrono::system_clock::time_point modified;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // The only door to the file system. Production code goes through Fs(); tests
 // install a FileSystemWrapper that forwards to the real one and makes chosen
 // calls fail, which is how "a file that cannot be deleted" is tested as root.
@@ -23,27 +33,29 @@ public:
     virtual bool IsFolder(const std::string& path) = 0;
     // True when the path itself is a symbolic link (whatever it points at).
     virtual bool IsLink(const std::string& path) = 0;
-    // When the file or link itself was last modified, or nothing.
-    virtual std::optional<std::chrono::system_clock::time_point> ModifiedTime(
-        const std::string& path) = 0;
+    // The identity of the file or link itself, or nothing.
+    virtual std::optional<FileIdentity> Identity(const std::string& path) = 0;
     // Names (not paths) of the regular files in a folder, and of the symbolic
     // links in it whatever they point at (so that the queue can set them
     // aside), in no particular order; nothing when the folder cannot be listed.
     virtual std::optional<std::vector<std::string>> ListFiles(const std::string& folder) = 0;
     virtual bool Remove(const std::string& path) = 0;
-    // Renames within one file system; false with errno set as rename(2) sets
-    // it (EXDEV between two file systems).
+    // Renames within one file system, but never over something already at
+    // `to`: false with errno set as rename(2) sets it (EXDEV between two file
+    // systems), EEXIST when `to` is taken.
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
-    // Copies a file's bytes to `to` (replacing it) and has them on the disk
-    // before it returns; false when the copy could not be made whole, which
-    // may leave part of it behind.
+    // Copies a file to `to`, which must not exist yet: a regular file's bytes,
+    // had on the disk before it returns, or a link as a link, never followed.
+    // False when the copy could not be made whole, which may leave part of it
+    // behind.
     virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
     virtual bool CreateFolder(const std::string& path) = 0;
     // Whole content as bytes, or nothing when the file cannot be read.
     virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
     // The same for a file of the queue, which others write to: a symbolic
-    // link is not followed (errno ELOOP) and only a regular file is read;
-    // on failure errno says why.
+    // link is not followed (errno ELOOP), only a regular file is read
+    // (EINVAL), and none larger than 2^31 - 1 bytes (EFBIG, before any of it
+    // is read); on failure errno says why.
     virtual std::optional<std::string> ReadQueuedFile(const std::string& path) = 0;
     // Creates a file that must not exist yet (a link in its place is not
     // followed), writes the bytes, has them on the disk and closes it; false
@@ -65,8 +77,7 @@ public:
     bool PathExists(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
     bool IsLink(const std::string& path) override;
-    std::optional<std::chrono::system_clock::time_point> ModifiedTime(
-        const std::string& path) override;
+    std::optional<FileIdentity> Identity(const std::string& path) override;
     std::optional<std::vector<std::string>> ListFiles(const std::string& folder) override;
     bool Remove(const std::string& path) override;
     bool Rename(const std::string& from, const std::string& to) override;
@@ -91,9 +102,8 @@ public:
     bool PathExists(const std::string& path) override { return target_.PathExists(path); }
     bool IsFolder(const std::string& path) override { return target_.IsFolder(path); }
     bool IsLink(const std::string& path) override { return target_.IsLink(path); }
-    std::optional<std::chrono::system_clock::time_point> ModifiedTime(
-        const std::string& path) override {
-        return target_.ModifiedTime(path);
+    std::optional<FileIdentity> Identity(const std::string& path) override {
+        return target_.Identity(path);
     }
     std::optional<std::vector<std::string>> ListFiles(const std::string& folder) override {
         return target_.ListFiles(folder);

@@ -2,7 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "common/file_helpers.h"
 #include "common/file_system.h"
@@ -26,16 +30,23 @@ void RemoveCrashLeftovers(const std::string& folder) {
 
 FolderLock::~FolderLock() { Release(); }
 
-bool FolderLock::TryHold(const std::string& folder) {
+bool FolderLock::TryHold(const std::string& folder, std::string* why_not) {
     const std::string wanted = WithTrailingSlash(folder);
-    if (Held() && folder_ == wanted) return true;
+    const std::string path = wanted + kFileName;
+    if (Held() && folder_ == wanted && StillTheLockedFile(path)) return true;
     Release();
     // A link planted in the agents' share in place of the lock file must not
     // make the pump create or lock a file elsewhere.
-    const int fd = ::open((wanted + kFileName).c_str(),
-                          O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0640);
-    if (fd < 0) return false;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0640);
+    if (fd < 0) {
+        if (why_not) *why_not = "cannot open its lock " + path + ": " + std::strerror(errno);
+        return false;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (why_not) {
+            *why_not = errno == EWOULDBLOCK ? "another pump holds its lock " + path
+                                            : "cannot lock " + path + ": " + std::strerror(errno);
+        }
         ::close(fd);
         return false;
     }
@@ -44,18 +55,24 @@ bool FolderLock::TryHold(const std::string& folder) {
     return true;
 }
 
+bool FolderLock::StillTheLockedFile(const std::string& path) const {
+    struct stat locked {}, named {};
+    return ::fstat(fd_, &locked) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
+}
+
 void FolderLock::Release() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     folder_.clear();
 }
 
-bool HoldIncomingFolder() {
+bool HoldIncomingFolder(std::string* why_not) {
     FolderLock& lock = IncomingFolderLock();
     const std::string& folder = Settings().IncomingFolder;
     if (folder.empty()) return false;
     const bool newly = !lock.Held() || lock.Folder() != WithTrailingSlash(folder);
-    if (!lock.TryHold(folder)) return false;
+    if (!lock.TryHold(folder, why_not)) return false;
     if (newly && !Fs().IsLink(DecompressedFolder())) RemoveCrashLeftovers(DecompressedFolder());
     return true;
 }

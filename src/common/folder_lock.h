@@ -18,8 +18,11 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
 
     // Takes the lock of `folder` without waiting, giving up one held on
-    // another folder first. True when this object holds it (again).
-    bool TryHold(const std::string& folder);
+    // another folder first. True when this object holds it (again). A lock
+    // file that was removed or replaced since it was locked (a clean-up job
+    // on the share) is locked afresh, so that a second pump cannot lock the
+    // new file while this one holds the old. Otherwise `why_not` says why.
+    bool TryHold(const std::string& folder, std::string* why_not = nullptr);
     void Release();
 
     const std::string& Folder() const { return folder_; }
@@ -28,6 +31,8 @@ public:
     static constexpr const char* kFileName = ".kolbipump.lock";
 
 private:
+    bool StillTheLockedFile(const std::string& path) const;
+
     std::string folder_;
     int fd_ = -1;
 };
@@ -40,7 +45,7 @@ inline constexpr const char* kStandbyText =
 // when this pump may work on it: the lock is held (taken now or earlier).
 // When it is first taken, the hidden temporary files a crashed pump left in
 // the decompressed folder are removed: the lock says no one else writes them.
-bool HoldIncomingFolder();
+bool HoldIncomingFolder(std::string* why_not = nullptr);
 
 // Lets the lock go (tests; a pump keeps it until it ends).
 void ReleaseIncomingFolder();

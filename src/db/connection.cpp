@@ -624,6 +624,12 @@ void Connection::Open() {
             // A server that cannot: every commit waits for the disk, as before.
         }
     }
+    if (d.dbms == Dbms::kSqlite) {
+        // The pump deletes a report's file once its transaction has committed,
+        // so the commit must be on the disk by then, whatever the data source
+        // says (WAL with NORMAL syncs only at checkpoints).
+        d.RunSilently("PRAGMA synchronous=FULL");
+    }
     SQLSMALLINT length = 0;
     char quote[8] = {};
     if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_IDENTIFIER_QUOTE_CHAR, quote, sizeof quote, &length))) {

@@ -133,7 +133,9 @@ std::map<std::string, std::string> SqliteDataSource(const std::string& database_
         {"Database", database_file},
         {"LoadExt", getdate_extension},
         {"JournalMode", "WAL"},
-        {"SyncPragma", "NORMAL"},
+        // A report's file is deleted once its transaction has committed: the
+        // commit must be on the disk by then, a power cut included.
+        {"SyncPragma", "FULL"},
         // Milliseconds to wait for a lock held by another program (kolbidb, a report tool).
         {"Timeout", "10000"},
         // A data source whose file has gone must fail, not open an empty database.

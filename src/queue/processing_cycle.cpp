@@ -1,6 +1,8 @@
 #include "queue/processing_cycle.h"
 
 #include <cerrno>
+#include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -30,11 +32,20 @@ std::string FirstWaiting(const FolderFileList& listing, const LeftForLater& left
     return {};
 }
 
+// Compressed files whose report was decompressed but which could be neither
+// deleted nor set aside, as they were then: decoding them again at every
+// cycle would apply the same report over and over (and, with two reports of
+// one workstation, flip its links between them). A file written to since
+// has another identity and is taken again.
+std::map<std::string, FileIdentity>& DecodedButKept() {
+    static std::map<std::string, FileIdentity> kept;
+    return kept;
+}
+
 // True when the file changed within the settle time: an agent may still be
 // writing it over the share.
-bool MayStillBeWritten(const std::string& path) {
-    const auto modified = Fs().ModifiedTime(path);
-    return modified && CurrentClock().WallNow() - *modified < SettleTime();
+bool MayStillBeWritten(const FileIdentity& identity) {
+    return CurrentClock().WallNow() - identity.modified < SettleTime();
 }
 
 // Sets a compressed file aside and reports why through the cycle's
@@ -50,22 +61,34 @@ bool SetAsideCompressed(Procedure& Timer1_Timer, const std::string& path, const 
 // while it may still be written, then goes to FAILED with the line the
 // pump always wrote for a file that decoded to nothing ("file not found" for
 // its decompressed twin). The compressed file goes only once its report is
-// durable in the decompressed folder, so a crash or a full disk at any moment
-// leaves the report on disk. True when the file is done with for this cycle.
+// durable in the decompressed folder, and only if it is still the file that
+// was read, so a crash, a full disk or an agent dropping a new version
+// meanwhile at any moment leaves every report on disk. A report whose twin
+// still waits in the decompressed folder is left for the next cycle, after
+// the pass has taken the twin. True when the file is done with for this
+// cycle.
 bool TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::string& name) {
     const std::string compressed = Settings().IncomingFolder + name;
     const std::string decompressed = DecompressedFolder() + name;
+    const std::optional<FileIdentity> identity = Fs().Identity(compressed);
+    if (!identity) return true;  // gone meanwhile: nothing to take
     if (Fs().IsLink(compressed)) {
         return SetAsideCompressed(Timer1_Timer, compressed, FileError(ELOOP, compressed));
     }
+    const auto kept = DecodedButKept().find(name);
+    if (kept != DecodedButKept().end()) {
+        if (kept->second == *identity) return false;
+        DecodedButKept().erase(kept);
+    }
+
     std::optional<std::string> content;
     int error = 0;
     Timer1_Timer.Run([&] {
         content = Fs().ReadQueuedFile(compressed);
         if (!content) error = errno;
     });
-    if (!content) {
-        if (error == ENOENT) return true;  // gone meanwhile: nothing to take
+    if (!content && error != EFBIG) {
+        if (error == ENOENT) return true;
         if (error == ELOOP || error == EINVAL) {
             return SetAsideCompressed(Timer1_Timer, compressed, FileError(error, compressed));
         }
@@ -76,29 +99,32 @@ bool TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::s
     }
 
     std::optional<std::string> report;
-    Timer1_Timer.Run([&] { report = form.Huffman().DecodeComplete(*content); });
+    if (content) Timer1_Timer.Run([&] { report = form.Huffman().DecodeComplete(*content); });
     content.reset();
     if (!report) {
-        if (MayStillBeWritten(compressed)) return false;
+        if (MayStillBeWritten(*identity)) return false;
         return SetAsideCompressed(
             Timer1_Timer, compressed,
             RuntimeError(errnum::kFileNotFound, "File not found: " + decompressed + " (" + name +
                                                     " holds no complete HE3 stream)"));
     }
-    // An empty report has nothing to process: only its compressed file goes.
-    if (!report->empty() &&
-        !Timer1_Timer.Run([&] { ReplaceFileDurably(decompressed, *report); })) {
+    bool published = false;
+    if (!Timer1_Timer.Run([&] { published = PublishFileDurably(decompressed, *report); }) ||
+        !published) {
         return false;
     }
     report.reset();
-    return Timer1_Timer.Run([&] {
+    if (Fs().Identity(compressed) != identity) return false;  // a new version came meanwhile
+    const bool disposed = Timer1_Timer.Run([&] {
         if (!DeleteOrMoveToFailed(compressed)) {
             throw RuntimeError(errnum::kPathFileAccessError,
                                "Path/File access error: " + compressed +
                                    " can be neither deleted nor set aside in FAILED; its report is "
-                                   "decompressed and the file waits for the next cycle");
+                                   "decompressed, and the file is left alone until it changes");
         }
     });
+    if (!disposed) DecodedButKept()[name] = *identity;
+    return disposed;
 }
 
 // The decompressed folder is the pump's own: it is made when missing, and
@@ -123,13 +149,26 @@ void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer) {
     step.Run([&] { form.SetTimer1Enabled(false); });
     step.Run([&] { form.SetTimerServiceEnabled(false); });
     step.Run([&] { Settings().IncomingFolder = WithTrailingSlash(Settings().incomingFilesPath); });
-    // A second pump on this folder stands by until the first one ends.
-    if (!HoldIncomingFolder()) {
+    // A second pump on this folder stands by until the first one ends. It
+    // says so once, and again whenever the reason changes.
+    static std::string standing_by_for;
+    std::string why_not;
+    if (!HoldIncomingFolder(&why_not)) {
+        if (why_not != standing_by_for) {
+            standing_by_for = why_not;
+            step.Run([&] {
+                throw RuntimeError(errnum::kPermissionDenied,
+                                   "Permission denied: the incoming folder " +
+                                       Settings().IncomingFolder + " is not this pump's to take (" +
+                                       why_not + "); it stands by");
+            });
+        }
         step.Run([&] { SetStatusText(kStandbyText); });
         step.Run([&] { form.SetTimer1Enabled(true); });
         step.Run([&] { form.SetTimerServiceEnabled(true); });
         return;
     }
+    standing_by_for.clear();
     step.Run([&] { form.lfLogCode.Refresh(); });
     step.Run([&] {
         if (!DBConnected()) DBConnect();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <set>
 
 #include "common/file_helpers.h"
@@ -36,13 +37,14 @@ enum class Next {
 // when the report's work is done, whichever way the report ends: committed
 // as the writes would have been one by one, or rolled back when the program
 // ends meanwhile (killed, the connection simply goes, with the same effect).
-// A failure to begin leaves the report to commit write by write; a failure
-// to commit is reported like any other.
+// A failure to begin or to commit is reported like any other, and the report
+// is then not applied (or not for good): its file stays for a later pass.
 class ReportTransaction {
 public:
     explicit ReportTransaction(Procedure& Do_Log) {
         open_ = Do_Log.Run([] { DBConnection().BeginTransaction(); });
     }
+    bool Open() const { return open_; }
     ~ReportTransaction() {
         if (open_) RunAbsorbed([] { DBConnection().RollbackTransaction(); });
     }
@@ -52,7 +54,7 @@ public:
     // Also when the pass has been left: what was written stays written. True
     // when the report's writes are in the database for good.
     bool Commit() {
-        if (!open_) return true;
+        if (!open_) return false;
         open_ = false;
         Procedure commit("in procedure Do_Log of Feuille Form1", AfterReport::kContinue);
         return commit.Run([] { DBConnection().CommitTransaction(); });
@@ -100,6 +102,10 @@ Applied ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
     const bool new_workstation = pass.workstation != pass.last_workstation;
     if (new_workstation) Do_Log.Run([&] { SetTransac("", pass.workstation); });
     ReportTransaction transaction(Do_Log);
+    if (!transaction.Open()) {
+        Do_Log.Run([&] { SetTransac("", ""); });
+        return Applied::kNotCommitted;
+    }
     if (new_workstation) {
         WorkstationStep(Do_Log, pass, form);
     } else {
@@ -149,17 +155,26 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
     // never filed under the previous report's workstation.
     const bool named = Do_Log.Run([&] { pass.workstation = WorkstationNameOf(file); });
     if (Do_Log.Left()) return Next::kReturn;
-    if (!named) {
-        // The failure to take the name is the line that says why.
-        if (MoveToFailed(path)) left.insert(file);
-        return Next::kEndPass;
-    }
-    if (pass.workstation.empty()) {
-        SetAsideReport(Do_Log, file,
-                       RuntimeError(errnum::kBadFileName, "Bad file name or number: the report " +
-                                                              file + " names no workstation"),
-                       left);
-        return Do_Log.Left() ? Next::kReturn : Next::kEndPass;
+    if (!named || pass.workstation.empty()) {
+        // The failure to take the name, if any, is the line that says why.
+        if (!named) {
+            if (const std::optional<std::string> refused = MoveToFailed(path)) {
+                Do_Log.Run([&] {
+                    throw RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " +
+                                                                         path + " is left where it is, " +
+                                                                         *refused);
+                });
+                left.insert(file);
+            }
+        } else {
+            SetAsideReport(Do_Log, file,
+                           RuntimeError(errnum::kBadFileName, "Bad file name or number: the report " +
+                                                                  file + " names no workstation"),
+                           left);
+        }
+        // One that stays where it is must not end every pass before the rest.
+        if (Do_Log.Left()) return Next::kReturn;
+        return left.count(file) ? Next::kNextReport : Next::kEndPass;
     }
     if (Fs().IsLink(path)) {
         SetAsideReport(Do_Log, file, FileError(ELOOP, path), left);
@@ -175,6 +190,16 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
                        left);
         form.lstInFile.Clear();
         return Next::kReturn;
+    }
+    if (was_read && form.lstInFile.ListCount() == 0) {
+        // An empty report is a torn one (a decompression cut short by a crash
+        // of an earlier pump): reconciling it would unlink every product of
+        // the workstation.
+        SetAsideReport(Do_Log, file,
+                       RuntimeError(errnum::kInputPastEndOfFile,
+                                    "Input past end of file: the report " + file + " is empty"),
+                       left);
+        return Do_Log.Left() ? Next::kReturn : Next::kNextReport;
     }
     if (!was_read && form.lstInFile.ListCount() == 0) {
         // Nothing could be read (the failure says why): reconciling an empty
@@ -197,7 +222,12 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
             if (!disposed) left.insert(file);
             break;
         }
-        case Applied::kNotCommitted: left.insert(file); break;
+        case Applied::kNotCommitted:
+            // What was read of the workstation went with the transaction.
+            left.insert(file);
+            pass.last_workstation.clear();
+            pass.PosteID.reset();
+            break;
         case Applied::kNoWorkstationId:
             SetAsideReport(Do_Log, file,
                            RuntimeError(errnum::kInvalidProcedureCall,

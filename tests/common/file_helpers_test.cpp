@@ -72,19 +72,19 @@ TEST(MoveToFailed, KeepsEveryFileItSetsAside) {
     EXPECT_EQ(st.st_mode & 0007, 0u);
 }
 
-// A durable replacement leaves the old file or the whole new one, never a
-// part, and no temporary file behind.
-TEST(ReplaceFileDurably, LeavesTheOldFileOrTheWholeNewOne) {
+// A report is published whole or not at all, never over one already there,
+// and no temporary file is left behind either way.
+TEST(PublishFileDurably, PutsTheWholeFileOrNothingAndNeverReplaces) {
     testing::TempFolder folder;
-    folder.Write("PC042_1.SILog", "old");
-    ReplaceFileDurably(folder / "PC042_1.SILog", "new report");
-    EXPECT_EQ(folder.Read("PC042_1.SILog"), "new report");
+    EXPECT_TRUE(PublishFileDurably(folder / "PC042_1.SILog", "report"));
+    EXPECT_FALSE(PublishFileDurably(folder / "PC042_1.SILog", "a later report"));
+    EXPECT_EQ(folder.Read("PC042_1.SILog"), "report");
     {
         testing::FailingFileSystem fs;
         fs.durable_write_error = ENOSPC;
         const RuntimeError full = [&] {
             try {
-                ReplaceFileDurably(folder / "PC042_1.SILog", "newer report");
+                PublishFileDurably(folder / "PC043_1.SILog", "report");
             } catch (const RuntimeError& e) {
                 return e;
             }
@@ -92,7 +92,6 @@ TEST(ReplaceFileDurably, LeavesTheOldFileOrTheWholeNewOne) {
         }();
         EXPECT_EQ(full.number(), errnum::kDiskFull) << full.description();
     }
-    EXPECT_EQ(folder.Read("PC042_1.SILog"), "new report");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
