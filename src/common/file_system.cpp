@@ -10,6 +10,9 @@
 #include <limits>
 #include <memory>
 
+#include "common/confined_path.h"
+#include "common/descriptor.h"
+
 namespace kolbi {
 namespace {
 
@@ -36,32 +39,12 @@ bool WriteWithFlags(const std::string& path, std::string_view bytes, int flags, 
     return ok;
 }
 
-// A descriptor closed whichever way its scope is left.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now; false when the close reports an error (a write that failed late).
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
 // Opens a regular file for reading, never waiting: a FIFO put where a report
 // was listed would otherwise hold the pump until someone writes to it. -1
-// with errno set otherwise (EINVAL for a file that is not regular).
-int OpenRegular(const std::string& path, int extra_flags, struct stat& st) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | extra_flags);
+// with errno set otherwise (EINVAL for a file that is not regular). The file
+// is `path` itself, or `name` in the folder `folder` when that is given.
+int OpenRegular(const std::string& path, int extra_flags, struct stat& st, int folder = AT_FDCWD) {
+    const int fd = ::openat(folder, path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | extra_flags);
     if (fd < 0) return -1;
     int error = 0;
     if (::fstat(fd, &st) != 0) {
@@ -78,9 +61,9 @@ int OpenRegular(const std::string& path, int extra_flags, struct stat& st) {
 // Reads a whole regular file of at most `most` bytes (EFBIG beyond, before
 // anything is read); on failure errno says why.
 std::optional<std::string> ReadRegular(const std::string& path, int extra_flags,
-                                       std::uint64_t most) {
+                                       std::uint64_t most, int folder = AT_FDCWD) {
     struct stat st {};
-    Descriptor fd(OpenRegular(path, extra_flags, st));
+    Descriptor fd(OpenRegular(path, extra_flags, st, folder));
     if (fd.get() < 0) return std::nullopt;
     if (static_cast<std::uint64_t>(st.st_size) > most) {
         errno = EFBIG;
@@ -103,6 +86,18 @@ std::optional<std::string> ReadRegular(const std::string& path, int extra_flags,
     return content;
 }
 
+// The entry itself at a located path, never what a link there points at.
+bool StatEntry(const LocatedPath& at, struct stat& st) {
+    return ::fstatat(at.folder.get(), at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Opens the folder a located path names: below a confined root a link in its
+// place is not followed.
+Descriptor OpenFolder(const LocatedPath& at) {
+    return Descriptor(::openat(at.folder.get(), at.name.c_str(),
+                               O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.confined ? O_NOFOLLOW : 0)));
+}
+
 }  // namespace
 
 std::optional<std::uint64_t> PosixFileSystem::FileLength(const std::string& path) {
@@ -122,15 +117,15 @@ bool PosixFileSystem::IsFolder(const std::string& path) {
 }
 
 bool PosixFileSystem::IsLink(const std::string& path) {
-    std::string name = path;
-    while (name.size() > 1 && name.back() == '/') name.pop_back();  // the entry, not its target
+    const std::optional<LocatedPath> at = Locate(path);
     struct stat st {};
-    return ::lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+    return at && StatEntry(*at, st) && S_ISLNK(st.st_mode);
 }
 
 std::optional<FileIdentity> PosixFileSystem::Identity(const std::string& path) {
+    const std::optional<LocatedPath> at = Locate(path);
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+    if (!at || !StatEntry(*at, st)) return std::nullopt;
     const auto since_epoch = std::chrono::seconds(st.st_mtim.tv_sec) +
                              std::chrono::nanoseconds(st.st_mtim.tv_nsec);
     return FileIdentity{
@@ -141,10 +136,14 @@ std::optional<FileIdentity> PosixFileSystem::Identity(const std::string& path) {
 }
 
 std::optional<std::vector<std::string>> PosixFileSystem::ListFiles(const std::string& folder) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    const std::optional<LocatedPath> at = Locate(folder);
+    if (!at) return std::nullopt;
+    Descriptor fd = OpenFolder(*at);
+    if (!fd.valid()) return std::nullopt;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(fd.get()), ::closedir);
     if (!dir) return std::nullopt;
+    (void)fd.Release();  // the listing owns it now
     std::vector<std::string> names;
-    std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     while (const dirent* entry = ::readdir(dir.get())) {
         std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
@@ -157,7 +156,7 @@ std::optional<std::vector<std::string>> PosixFileSystem::ListFiles(const std::st
         bool listed = entry->d_type == DT_REG || entry->d_type == DT_LNK;
         if (entry->d_type == DT_UNKNOWN) {
             struct stat st {};
-            listed = ::lstat((prefix + name).c_str(), &st) == 0 &&
+            listed = ::fstatat(::dirfd(dir.get()), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                      (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode));
         }
         if (listed) names.push_back(std::move(name));
@@ -165,33 +164,49 @@ std::optional<std::vector<std::string>> PosixFileSystem::ListFiles(const std::st
     return names;
 }
 
-bool PosixFileSystem::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool PosixFileSystem::Remove(const std::string& path) {
+    const std::optional<LocatedPath> at = Locate(path);
+    return at && ::unlinkat(at->folder.get(), at->name.c_str(), 0) == 0;
+}
 
 bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    const std::optional<LocatedPath> source = Locate(from);
+    if (!source) return false;
+    const std::optional<LocatedPath> target = Locate(to);
+    if (!target) return false;
+    const int a = source->folder.get();
+    const int b = target->folder.get();
+    const char* from_name = source->name.c_str();
+    const char* to_name = target->name.c_str();
+    if (::renameat2(a, from_name, b, to_name, RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // A file system that cannot rename so: a second name, then the first one
     // goes; link() never replaces either.
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
-    return ::unlink(from.c_str()) == 0;
+    if (::linkat(a, from_name, b, to_name, 0) != 0) return false;
+    return ::unlinkat(a, from_name, 0) == 0;
 }
 
 bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
     // Files are set aside this way: a link is copied as a link, never
     // followed, and nothing already at `to` is replaced.
+    const std::optional<LocatedPath> source = Locate(from);
+    if (!source) return false;
+    const std::optional<LocatedPath> target = Locate(to);
+    if (!target) return false;
     struct stat link {};
-    if (::lstat(from.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        std::string target(static_cast<size_t>(link.st_size) + 1, '\0');
-        const ssize_t n = ::readlink(from.c_str(), target.data(), target.size());
-        if (n < 0 || static_cast<size_t>(n) >= target.size()) return false;
-        target.resize(static_cast<size_t>(n));
-        return ::symlink(target.c_str(), to.c_str()) == 0;
+    if (StatEntry(*source, link) && S_ISLNK(link.st_mode)) {
+        std::string points_to(static_cast<size_t>(link.st_size) + 1, '\0');
+        const ssize_t n = ::readlinkat(source->folder.get(), source->name.c_str(),
+                                       points_to.data(), points_to.size());
+        if (n < 0 || static_cast<size_t>(n) >= points_to.size()) return false;
+        points_to.resize(static_cast<size_t>(n));
+        return ::symlinkat(points_to.c_str(), target->folder.get(), target->name.c_str()) == 0;
     }
     struct stat st {};
-    Descriptor in(OpenRegular(from, O_NOFOLLOW, st));
+    Descriptor in(OpenRegular(source->name, O_NOFOLLOW, st, source->folder.get()));
     if (in.get() < 0) return false;
-    Descriptor out(
-        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640));
+    Descriptor out(::openat(target->folder.get(), target->name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640));
     if (out.get() < 0) return false;
     char chunk[65536];
     for (;;) {
@@ -206,7 +221,12 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
 }
 
 bool PosixFileSystem::CreateFolder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0750) == 0 || (errno == EEXIST && IsFolder(path));
+    const std::optional<LocatedPath> at = Locate(path);
+    if (!at) return false;
+    if (::mkdirat(at->folder.get(), at->name.c_str(), 0750) == 0) return true;
+    // Only a folder of that name will do: a link in its place is none.
+    struct stat st {};
+    return errno == EEXIST && StatEntry(*at, st) && S_ISDIR(st.st_mode);
 }
 
 std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
@@ -216,23 +236,26 @@ std::optional<std::string> PosixFileSystem::ReadFile(const std::string& path) {
 std::optional<std::string> PosixFileSystem::ReadQueuedFile(const std::string& path) {
     // No report comes near this; a file that does is no report, and must
     // not cost the pump its memory every time it looks.
-    return ReadRegular(path, O_NOFOLLOW, std::numeric_limits<std::int32_t>::max());
+    const std::optional<LocatedPath> at = Locate(path);
+    if (!at) return std::nullopt;
+    return ReadRegular(at->name, O_NOFOLLOW, std::numeric_limits<std::int32_t>::max(),
+                       at->folder.get());
 }
 
 bool PosixFileSystem::WriteNewFileDurably(const std::string& path, std::string_view bytes) {
     // Not world-readable: reports name the software of every workstation.
-    Descriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640));
-    return fd.get() >= 0 && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close();
+    const std::optional<LocatedPath> at = Locate(path);
+    if (!at) return false;
+    Descriptor fd(::openat(at->folder.get(), at->name.c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640));
+    return fd.valid() && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close();
 }
 
 bool PosixFileSystem::SyncFolder(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return ok;
+    const std::optional<LocatedPath> at = Locate(path);
+    if (!at) return false;
+    const Descriptor fd = OpenFolder(*at);
+    return fd.valid() && ::fsync(fd.get()) == 0;
 }
 
 bool PosixFileSystem::WriteFile(const std::string& path, std::string_view bytes) {

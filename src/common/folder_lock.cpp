@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/confined_path.h"
 #include "common/file_helpers.h"
 #include "common/file_system.h"
 #include "common/pump_settings.h"
@@ -73,6 +74,7 @@ bool HoldIncomingFolder(std::string* why_not) {
     if (folder.empty()) return false;
     const bool newly = !lock.Held() || lock.Folder() != WithTrailingSlash(folder);
     if (!lock.TryHold(folder, why_not)) return false;
+    ConfineFoldersBelow({folder, AppFolder()});
     if (newly && !Fs().IsLink(DecompressedFolder())) RemoveCrashLeftovers(DecompressedFolder());
     return true;
 }
