@@ -3,7 +3,6 @@
 #include <fcntl.h>
 
 #include <cerrno>
-
 #include <utility>
 
 namespace kolbi {

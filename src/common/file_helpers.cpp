@@ -119,16 +119,20 @@ bool IsDurableTemporaryName(const std::string& name) {
 RuntimeError FileError(int error, const std::string& path) {
     const std::string reason = path + ": " + std::strerror(error);
     switch (error) {
-        case ENOENT: return RuntimeError(errnum::kFileNotFound, "File not found: " + reason);
+        case ENOENT:
+            return RuntimeError(errnum::kFileNotFound, "File not found: " + reason);
         case EACCES:
-        case EPERM: return RuntimeError(errnum::kPermissionDenied, "Permission denied: " + reason);
+        case EPERM:
+            return RuntimeError(errnum::kPermissionDenied, "Permission denied: " + reason);
         case ENOSPC:
-        case EDQUOT: return RuntimeError(errnum::kDiskFull, "Disk full: " + reason);
+        case EDQUOT:
+            return RuntimeError(errnum::kDiskFull, "Disk full: " + reason);
         case ELOOP:
             return RuntimeError(errnum::kPathFileAccessError,
                                 "Path/File access error: " + path +
                                     " is a symbolic link, which the pump does not follow");
-        default: return RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " + reason);
+        default:
+            return RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " + reason);
     }
 }
 

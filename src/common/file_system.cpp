@@ -60,8 +60,8 @@ int OpenRegular(const std::string& path, int extra_flags, struct stat& st, int f
 
 // Reads a whole regular file of at most `most` bytes (EFBIG beyond, before
 // anything is read); on failure errno says why.
-std::optional<std::string> ReadRegular(const std::string& path, int extra_flags,
-                                       std::uint64_t most, int folder = AT_FDCWD) {
+std::optional<std::string> ReadRegular(const std::string& path, int extra_flags, std::uint64_t most,
+                                       int folder = AT_FDCWD) {
     struct stat st {};
     Descriptor fd(OpenRegular(path, extra_flags, st, folder));
     if (fd.get() < 0) return std::nullopt;
@@ -94,8 +94,9 @@ bool StatEntry(const LocatedPath& at, struct stat& st) {
 // Opens the folder a located path names: below a confined root a link in its
 // place is not followed.
 Descriptor OpenFolder(const LocatedPath& at) {
-    return Descriptor(::openat(at.folder.get(), at.name.c_str(),
-                               O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.confined ? O_NOFOLLOW : 0)));
+    return Descriptor(
+        ::openat(at.folder.get(), at.name.c_str(),
+                 O_RDONLY | O_DIRECTORY | O_CLOEXEC | (at.confined ? O_NOFOLLOW : 0)));
 }
 
 }  // namespace
@@ -126,8 +127,8 @@ std::optional<FileIdentity> PosixFileSystem::Identity(const std::string& path) {
     const std::optional<LocatedPath> at = Locate(path);
     struct stat st {};
     if (!at || !StatEntry(*at, st)) return std::nullopt;
-    const auto since_epoch = std::chrono::seconds(st.st_mtim.tv_sec) +
-                             std::chrono::nanoseconds(st.st_mtim.tv_nsec);
+    const auto since_epoch =
+        std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec);
     return FileIdentity{
         static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
         static_cast<std::uint64_t>(st.st_size),
@@ -196,8 +197,8 @@ bool PosixFileSystem::CopyFile(const std::string& from, const std::string& to) {
     struct stat link {};
     if (StatEntry(*source, link) && S_ISLNK(link.st_mode)) {
         std::string points_to(static_cast<size_t>(link.st_size) + 1, '\0');
-        const ssize_t n = ::readlinkat(source->folder.get(), source->name.c_str(),
-                                       points_to.data(), points_to.size());
+        const ssize_t n = ::readlinkat(source->folder.get(), source->name.c_str(), points_to.data(),
+                                       points_to.size());
         if (n < 0 || static_cast<size_t>(n) >= points_to.size()) return false;
         points_to.resize(static_cast<size_t>(n));
         return ::symlinkat(points_to.c_str(), target->folder.get(), target->name.c_str()) == 0;

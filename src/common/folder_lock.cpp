@@ -38,7 +38,8 @@ bool FolderLock::TryHold(const std::string& folder, std::string* why_not) {
     Release();
     // A link planted in the agents' share in place of the lock file must not
     // make the pump create or lock a file elsewhere.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0640);
+    const int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0640);
     if (fd < 0) {
         if (why_not) *why_not = "cannot open its lock " + path + ": " + std::strerror(errno);
         return false;
@@ -57,7 +58,8 @@ bool FolderLock::TryHold(const std::string& folder, std::string* why_not) {
 }
 
 bool FolderLock::StillTheLockedFile(const std::string& path) const {
-    struct stat locked {}, named {};
+    struct stat locked {
+    }, named{};
     return ::fstat(fd_, &locked) == 0 && ::lstat(path.c_str(), &named) == 0 &&
            locked.st_dev == named.st_dev && locked.st_ino == named.st_ino;
 }

@@ -369,7 +369,8 @@ struct Connection::Impl {
         } else {
             statement_trace::Transaction("begin");
             SetAutocommit(false);
-            if (dbms == Dbms::kPostgreSql) RunTransactionStatement(TransactionStatement::kWaitInside);
+            if (dbms == Dbms::kPostgreSql)
+                RunTransactionStatement(TransactionStatement::kWaitInside);
         }
         in_transaction = true;
         schema_checked = false;
@@ -460,9 +461,10 @@ struct Connection::Impl {
         statement.row.assign(count * odbc::kBoundColumnBytes, '\0');
         statement.lengths.assign(count, 0);
         for (std::size_t i = 0; i < count; ++i) {
-            SQLRETURN rc = SQLBindCol(statement.handle, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR,
-                                      statement.row.data() + i * odbc::kBoundColumnBytes,
-                                      odbc::kBoundColumnBytes, &statement.lengths[i]);
+            SQLRETURN rc =
+                SQLBindCol(statement.handle, static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR,
+                           statement.row.data() + i * odbc::kBoundColumnBytes,
+                           odbc::kBoundColumnBytes, &statement.lengths[i]);
             if (!SQL_SUCCEEDED(rc)) {
                 SQLFreeStmt(statement.handle, SQL_UNBIND);
                 statement.lengths.clear();
@@ -637,10 +639,10 @@ void Connection::Open() {
         if (d.quote == " ") d.quote.clear();
     }
     SQLUINTEGER getdata = 0;
-    d.rereads_bound_columns =
-        SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_GETDATA_EXTENSIONS, &getdata, sizeof getdata, nullptr)) &&
-        (getdata & (SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER)) ==
-            (SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER);
+    d.rereads_bound_columns = SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_GETDATA_EXTENSIONS, &getdata,
+                                                       sizeof getdata, nullptr)) &&
+                              (getdata & (SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER)) ==
+                                  (SQL_GD_BOUND | SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER);
     SQLUSMALLINT identifier_case = SQL_IC_MIXED;
     if (SQL_SUCCEEDED(SQLGetInfo(d.dbc, SQL_IDENTIFIER_CASE, &identifier_case,
                                  sizeof identifier_case, nullptr))) {

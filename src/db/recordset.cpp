@@ -306,9 +306,8 @@ Field Recordset::Fields(std::string_view name) const {
 void Recordset::SetField(std::string_view name, const Value& value) {
     std::size_t column = ColumnIndex(name);
     Row& row = CurrentRow("writing field " + std::string(name));
-    Value converted = Named(std::string(name), Source().Text(), [&] {
-        return ValueForColumn(value, Columns()[column].sql_type);
-    });
+    Value converted = Named(std::string(name), Source().Text(),
+                            [&] { return ValueForColumn(value, Columns()[column].sql_type); });
     if (row.written.empty()) {
         row.original = row.values;
         row.written.assign(row.values.size(), false);

@@ -68,9 +68,9 @@ void Parameter(int c_type, int sql_type, unsigned long column_size, int digits,
     if (!g_file) return;
     const std::string payload = Payload(value);
     const long bytes = value.IsNull() ? -1 : static_cast<long>(payload.size());
-    const std::string head = "P " + std::to_string(c_type) + " " + std::to_string(sql_type) +
-                             " " + std::to_string(column_size) + " " + std::to_string(digits) +
-                             " " + std::to_string(bytes) + "\n";
+    const std::string head = "P " + std::to_string(c_type) + " " + std::to_string(sql_type) + " " +
+                             std::to_string(column_size) + " " + std::to_string(digits) + " " +
+                             std::to_string(bytes) + "\n";
     Append(g_parameters, head, value.IsNull() ? "NULL" : payload);
     ++g_parameter_count;
 }

@@ -37,8 +37,7 @@ bool On();
 // Forgets the parameters given so far: a statement is being bound afresh.
 void Discard();
 // A parameter of the next statement, as it was bound.
-void Parameter(int c_type, int sql_type, unsigned long column_size, int digits,
-               const Value& value);
+void Parameter(int c_type, int sql_type, unsigned long column_size, int digits, const Value& value);
 // The statement about to be sent, with the parameters given since the last one.
 void Statement(std::string_view sent);
 void Transaction(std::string_view what);

@@ -41,10 +41,14 @@ std::function<void(const std::string&)>& UnloggedHandler() {
 
 std::string_view LevelText(std::int32_t level) {
     switch (level) {
-        case kLevelInformation: return "Information";
-        case kLevelWarning: return "Warning    ";
-        case kLevelError: return "Error      ";
-        default: return "";
+        case kLevelInformation:
+            return "Information";
+        case kLevelWarning:
+            return "Warning    ";
+        case kLevelError:
+            return "Error      ";
+        default:
+            return "";
     }
 }
 
@@ -84,9 +88,9 @@ bool IsDayFirst(const std::string& format) {
 // so the next start begins with the format tried last.
 void SwitchDateFormat(const std::string& path, const LocalDateTime& now) {
     std::string new_format = IsDayFirst(Settings().SqlDateFormat) ? "MM-DD-YY" : "DD-MM-YY";
-    std::string setting_line =
-        "Setting    " + Stamp(now) + "SQL Date Format was not set or invalid, LOTUPump set " +
-        "SQL Date Format to " + new_format + ".";
+    std::string setting_line = "Setting    " + Stamp(now) +
+                               "SQL Date Format was not set or invalid, LOTUPump set " +
+                               "SQL Date Format to " + new_format + ".";
     (void)WritePrivateProfileString("DataBase", "SqlDateFormat", new_format, Settings().IniFile);
     Settings().SqlDateFormat = new_format;
     (void)Fs().AppendFile(path, setting_line + std::string(kEol));

@@ -109,10 +109,8 @@ void RecordDataSource(std::int32_t key, std::int32_t PosteID, const std::vector<
         RunAbsorbed([&] { found = !sources.Eof(); });
         if (!found) {
             const FieldWrite row[] = {
-                {"DSN_ODBC_ID", Value::Integer(key)},
-                {"DSN_POSTEID", Value::Integer(PosteID)},
-                {"DSN_Name", Value::Text(ds[0])},
-                {"DSN_DBName", Value::Text(ds[1])},
+                {"DSN_ODBC_ID", Value::Integer(key)}, {"DSN_POSTEID", Value::Integer(PosteID)},
+                {"DSN_Name", Value::Text(ds[0])},     {"DSN_DBName", Value::Text(ds[1])},
                 {"DSN_ServName", Value::Text(ds[2])},
             };
             AddRow(sources, row, Absorbed);

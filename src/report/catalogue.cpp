@@ -74,7 +74,6 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
 
 }  // namespace
 
-
 void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t PosteID,
                       std::int32_t& ProductID, ListBox& lstLogProd) {
     std::string product = line.product;

@@ -160,17 +160,18 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
         if (!named) {
             if (const std::optional<std::string> refused = MoveToFailed(path)) {
                 Do_Log.Run([&] {
-                    throw RuntimeError(errnum::kPathFileAccessError, "Path/File access error: " +
-                                                                         path + " is left where it is, " +
-                                                                         *refused);
+                    throw RuntimeError(
+                        errnum::kPathFileAccessError,
+                        "Path/File access error: " + path + " is left where it is, " + *refused);
                 });
                 left.insert(file);
             }
         } else {
-            SetAsideReport(Do_Log, file,
-                           RuntimeError(errnum::kBadFileName, "Bad file name or number: the report " +
-                                                                  file + " names no workstation"),
-                           left);
+            SetAsideReport(
+                Do_Log, file,
+                RuntimeError(errnum::kBadFileName, "Bad file name or number: the report " + file +
+                                                       " names no workstation"),
+                left);
         }
         // One that stays where it is must not end every pass before the rest.
         if (Do_Log.Left()) return Next::kReturn;
@@ -184,10 +185,10 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
     ReportRead read = ReportRead::kRead;
     const bool was_read = Do_Log.Run([&] { read = ReadReport(path, form.lstInFile); });
     if (read == ReportRead::kStillEncoded) {
-        SetAsideReport(Do_Log, file,
-                       RuntimeError(errnum::kComponentBase,
-                                    "The report " + file + " is still an HE3 stream"),
-                       left);
+        SetAsideReport(
+            Do_Log, file,
+            RuntimeError(errnum::kComponentBase, "The report " + file + " is still an HE3 stream"),
+            left);
         form.lstInFile.Clear();
         return Next::kReturn;
     }

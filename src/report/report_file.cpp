@@ -44,8 +44,8 @@ ReportRead ReadReport(const std::string& path, ListBox& lstInFile) {
     if (lines > kMaxReportLines) {
         throw RuntimeError(errnum::kOverflow,
                            "Overflow: the report " + path + " has " + std::to_string(lines) +
-                               " lines; the lines after line " +
-                               std::to_string(kMaxReportLines) + " are not processed");
+                               " lines; the lines after line " + std::to_string(kMaxReportLines) +
+                               " are not processed");
     }
     return ReportRead::kRead;
 }

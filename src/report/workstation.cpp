@@ -41,7 +41,8 @@ void WorkstationStep(Procedure& Do_Log, PassState& pass, ProductLists& lists) {
     if (known) {
         Do_Log.Run([&] { pass.PosteID = postes.Fields("PosteID").AsInt32(); });
         bool placeholder = false;
-        Do_Log.Run([&] { placeholder = IsPlaceholderDate(postes.Fields("Poste_FirstSoftInventory")); });
+        Do_Log.Run(
+            [&] { placeholder = IsPlaceholderDate(postes.Fields("Poste_FirstSoftInventory")); });
         if (placeholder) {
             Do_Log.Run([&] { SetIsFirstInventory(true); });
             Do_Log.Run([&] { postes.SetField("Poste_FirstSoftInventory", Today()); });
