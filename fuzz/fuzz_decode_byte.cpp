@@ -1,10 +1,14 @@
 // DecodeByte on arbitrary bytes: it must never read or write outside its
 // buffers, never fail towards the caller, report sane progress, and survive
 // a nested codec call from inside its yield, as the service's event loop may
-// start one.
+// start one. DecodeComplete, which decides what the pump takes, must agree:
+// a report it calls complete is what DecodeByte gives, at the header's length.
 
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "codec/cls_huffman.h"
@@ -42,6 +46,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto previous = kolbi::SetPendingEventsHandler(NestedDecode);
     codec.DecodeByte(buffer, static_cast<std::int32_t>(size));
     kolbi::SetPendingEventsHandler(previous);
+
+    const std::optional<std::string> complete = kolbi::clsHuffman().DecodeComplete(
+        std::string_view(reinterpret_cast<const char*>(data), size));
+    if (complete) {
+        FUZZ_CHECK(size >= 11 && !complete->empty());
+        const std::uint32_t length = static_cast<std::uint32_t>(data[5]) |
+                                     static_cast<std::uint32_t>(data[6]) << 8 |
+                                     static_cast<std::uint32_t>(data[7]) << 16 |
+                                     static_cast<std::uint32_t>(data[8]) << 24;
+        FUZZ_CHECK(complete->size() == length);
+        FUZZ_CHECK(buffer.size() == length &&
+                   std::memcmp(buffer.data(), complete->data(), length) == 0);
+    }
 
     // The stored form is the one outcome fixed for any input.
     if (size >= 4 && data[0] == 'H' && data[1] == 'E' && data[2] == '0' && data[3] == '\r') {
