@@ -87,6 +87,13 @@ bool DeleteOrMoveToFailed(const std::string& path) {
     return Fs().Remove(path) || !MoveToFailed(path).has_value();
 }
 
+void DisposeOf(const std::string& path, std::string_view then) {
+    if (DeleteOrMoveToFailed(path)) return;
+    throw RuntimeError(errnum::kPathFileAccessError,
+                       "Path/File access error: " + path +
+                           " can be neither deleted nor set aside in FAILED; " + std::string(then));
+}
+
 bool PublishFileDurably(const std::string& path, std::string_view bytes) {
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);

@@ -41,6 +41,10 @@ RuntimeError SetAside(const std::string& path, const RuntimeError& why, bool& mo
 // place either way; false when it is still there, which the caller reports.
 bool DeleteOrMoveToFailed(const std::string& path);
 
+// DeleteOrMoveToFailed, raising 75 "Path/File access error" when the file
+// can be neither deleted nor set aside; `then` says what becomes of it.
+void DisposeOf(const std::string& path, std::string_view then);
+
 // Puts `bytes` at `path`, which must not exist yet, so that a crash or a
 // full disk at any moment leaves either no file or the whole one: the bytes
 // go to a hidden temporary file of the same folder, are synced, renamed to

@@ -116,12 +116,7 @@ bool TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::s
     report.reset();
     if (Fs().Identity(compressed) != identity) return false;  // a new version came meanwhile
     const bool disposed = Timer1_Timer.Run([&] {
-        if (!DeleteOrMoveToFailed(compressed)) {
-            throw RuntimeError(errnum::kPathFileAccessError,
-                               "Path/File access error: " + compressed +
-                                   " can be neither deleted nor set aside in FAILED; its report is "
-                                   "decompressed, and the file is left alone until it changes");
-        }
+        DisposeOf(compressed, "its report is decompressed, and it is left alone until it changes");
     });
     if (!disposed) DecodedButKept()[name] = *identity;
     return disposed;

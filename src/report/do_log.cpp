@@ -213,12 +213,7 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
     switch (ApplyReport(form, Do_Log, pass)) {
         case Applied::kCommitted: {
             const bool disposed = Do_Log.Run([&] {
-                if (!DeleteOrMoveToFailed(path)) {
-                    throw RuntimeError(errnum::kPathFileAccessError,
-                                       "Path/File access error: " + path +
-                                           " is in the database but can be neither deleted nor "
-                                           "set aside in FAILED; it waits for the next pass");
-                }
+                DisposeOf(path, "it is in the database, and waits for the next pass");
             });
             if (!disposed) left.insert(file);
             break;
