@@ -89,7 +89,7 @@ TEST_P(DBConnectTest, TheStepAfterTheOpenFailsAsDBConnect) {
 // in place of SQL Server (no such server runs here): a password holding ";",
 // "}" and "=" reaches the driver whole, and the values before it too. The
 // scratch PostgreSQL checks it (kolbi_pw's password); the SQLite driver has
-// none to check but must still find its file. A refused one is hidden.
+// none to check but must still find its file.
 TEST_P(DBConnectTest, TheDriverFormCarriesAPasswordHoldingSeparators) {
     const bool postgresql = GetParam() == testing::Backend::kPostgreSql;
     std::map<std::string, std::string> source = ReadDataSource(UserOdbcIniPath(), db_->dsn());
@@ -111,12 +111,6 @@ TEST_P(DBConnectTest, TheDriverFormCarriesAPasswordHoldingSeparators) {
     const ResultSet rows = open("se;cr}et=")->Query(testing::SqlForTests::Statement(sql));
     ASSERT_EQ(rows.rows.size(), 1u);
     EXPECT_EQ(rows.rows[0][0].AsText(), postgresql ? "kolbi_pw" : "0");
-    if (!postgresql) return;
-    const RuntimeError refused = testing::ErrorOf([&] { open("se;cr}et"); });
-    EXPECT_EQ(refused.number(), errnum::kUnspecified);
-    EXPECT_THAT(refused.description(),
-                AllOf(HasSubstr("password authentication failed"),
-                      HasSubstr(";Uid=kolbi_pw;Pwd=***"), Not(HasSubstr("cr}"))));
 }
 
 KOLBI_ON_BOTH_DATABASES(DBConnectTest);
