@@ -119,10 +119,9 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
 TEST_F(He3ToolTest, RefusesAnInputOverTheLimitBeforeReadingIt) {
     const std::string big = Write("big", "");
     std::filesystem::resize_file(big, std::uintmax_t{1} << 31);
-    for (std::vector<std::string> args :
-         {std::vector<std::string>{"compress", big, folder_ / "out"},
-          std::vector<std::string>{"decompress", big, folder_ / "out"},
-          std::vector<std::string>{"info", big}}) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"compress", big, folder_ / "out"},
+                                          std::vector<std::string>{"decompress", big, folder_ / "out"},
+                                          std::vector<std::string>{"info", big}}) {
         const ProcessResult run = He3(args);
         EXPECT_EQ(run.exit_status, 1) << args[0];
         EXPECT_EQ(run.err, "he3: " + big +
@@ -134,11 +133,8 @@ TEST_F(He3ToolTest, RefusesAnInputOverTheLimitBeforeReadingIt) {
 }
 
 TEST(He3CommandLine, WrongOnesExitWithTwoAndOneLineHelpGoesToStandardOutput) {
-    const std::vector<std::vector<std::string>> wrong = {{},
-                                                         {"frobnicate"},
-                                                         {"decompress", "a", "b", "c"},
-                                                         {"info"},
-                                                         {"compress", "--fast", "a", "b"}};
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"frobnicate"}, {"decompress", "a", "b", "c"}, {"info"}, {"compress", "--fast", "a", "b"}};
     for (const auto& args : wrong) {
         const ProcessResult run = testing::RunProcess(KOLBI_HE3_PATH, args);
         EXPECT_EQ(run.exit_status, 2) << ::testing::PrintToString(args);

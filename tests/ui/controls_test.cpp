@@ -50,7 +50,7 @@ TEST(ListBox, InsertsRemovesAndRejectsBadIndexes) {
 
 TEST(DisplayText, KeepsUtf8AndReadsAnythingElseAsWindows1252) {
     const std::pair<std::string, std::wstring> cases[] = {
-        {"Produits supprimés", L"Produits supprimés"},   // UTF-8 as it is
+        {"Produits supprimés", L"Produits supprimés"},  // UTF-8 as it is
         {"Soci\xE9t\xE9 \xA9 2001", L"Société © 2001"},  // a report line
         {"\x80 \x99 \x9C", L"€ ™ œ"},                    // the 0x80-0x9F block
         {"\x81", L"?"},                                  // no character there
