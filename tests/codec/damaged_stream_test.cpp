@@ -12,6 +12,7 @@
 #include "codec/cls_huffman.h"
 #include "codec/he3_examine.h"
 #include "codec/stream_builder.h"
+#include "common/pending_events.h"
 
 namespace kolbi {
 namespace {
@@ -180,6 +181,21 @@ TEST(He3Damaged, SurvivesEveryCutAndEveryByteValue) {
             ASSERT_EQ(x, result.examination.checksum) << offset << "=" << value;
         }
     }
+}
+
+TEST(He3Damaged, NestedDecodesFromTheHostsYieldDoNotDisturbEachOther) {
+    clsHuffman codec;
+    std::string big(300000, 'x');
+    for (std::size_t i = 0; i < big.size(); i += 7) big[i] = static_cast<char>('a' + i % 20);
+    const std::string stream = codec.EncodeString(big);
+    int nested = 0, nested_ok = 0;
+    auto previous = SetPendingEventsHandler([&] {
+        if (nested++ < 3) nested_ok += codec.DecodeString(codec.EncodeString("nested")) == "nested";
+    });
+    EXPECT_EQ(codec.DecodeString(stream), big);
+    SetPendingEventsHandler(previous);
+    EXPECT_GT(nested, 3);
+    EXPECT_EQ(nested_ok, 3);
 }
 
 }  // namespace
