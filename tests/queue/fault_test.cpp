@@ -205,10 +205,11 @@ TEST_P(FaultTest, AFullDiskKeepsTheCompressedReport) {
     EXPECT_THAT(Files(incoming_->path()), ElementsAre());
 }
 
-// The connection goes while the second report is being linked, with the
-// error log on and off: the pump ends either way, the first report stands
-// whole, nothing of the second is in the database, and its file is still on
-// disk for the pump that starts again.
+// The connection goes while the second report is being linked (its
+// workstation row and a new product written), with the error log on and off:
+// the pump ends either way, the first report stands whole, nothing of the
+// second is in the database, the activity row still names its workstation,
+// and its file is still on disk for the pump that starts again.
 TEST_P(FaultTest, ALostConnectionEndsThePumpWithTheReportOnDisk) {
     for (const bool logging : {true, false}) {
         SCOPED_TRACE(logging ? "logging on" : "logging off");
@@ -216,8 +217,10 @@ TEST_P(FaultTest, ALostConnectionEndsThePumpWithTheReportOnDisk) {
         NewIncomingFolder();
         std::filesystem::remove(TodaysLogPath());
         Settings().LogErrors = logging;
+        form_.ClearAll();  // as in a new process: the pump that ended left them full
+        form_.lstInFile.Clear();
         Waiting("PC1_1.SILog", kThreeProducts);
-        Waiting("PC2_1.SILog", kReport);
+        Waiting("PC2_1.SILog", kLaterReport);
         int links = 0;
         ObserveStatements([&](std::string_view what) {
             std::string text(what);
@@ -236,6 +239,8 @@ TEST_P(FaultTest, ALostConnectionEndsThePumpWithTheReportOnDisk) {
         ObserveStatements(nullptr);
         CloseAndReleaseDBConnection();
         EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro", "PC1|Mailer", "PC1|Viewer Plus"));
+        EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM SoftProduct"), ElementsAre("3"));
+        EXPECT_THAT(db_->Rows("SELECT SIPoste FROM Transactions"), ElementsAre("PC2"));
         EXPECT_THAT(Files(*incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
         EXPECT_EQ(pump_.LogLines().size(), logging ? 1u : 0u);
     }
