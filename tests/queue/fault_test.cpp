@@ -83,19 +83,25 @@ protected:
         ReleaseIncomingFolder();
         QueueTest::TearDown();
     }
-    // Empties every table and starts its identities again: a database made
-    // afresh for each case would cost a second each on PostgreSQL.
-    void EmptyDatabase() {
+    // A scenario afresh, as a new process meets it: every table empty, its
+    // identities started again (a database made afresh for each case would
+    // cost a second each on PostgreSQL), a new incoming folder, no log, and
+    // the window's lists empty.
+    void Afresh() {
         CloseAndReleaseDBConnection();
-        const char* tables[] = {"Changement", "PosteSoftware", "ODBC_DSN", "ODBC_Drv",
-                                "SoftProduct", "Postes", "Transactions"};
         if (GetParam() == Backend::kPostgreSql) {
             db_->Run("TRUNCATE Changement, PosteSoftware, ODBC_DSN, ODBC_Drv, SoftProduct, Postes, "
                      "Transactions RESTART IDENTITY");
         } else {
-            for (const char* table : tables) db_->Run(std::string("DELETE FROM ") + table);
-            db_->Run("DELETE FROM sqlite_sequence");
+            for (const char* table : {"Changement", "PosteSoftware", "ODBC_DSN", "ODBC_Drv",
+                                      "SoftProduct", "Postes", "Transactions", "sqlite_sequence"}) {
+                db_->Run(std::string("DELETE FROM ") + table);
+            }
         }
+        NewIncomingFolder();
+        std::filesystem::remove(TodaysLogPath());
+        form_.ClearAll();
+        form_.lstInFile.Clear();
     }
     std::vector<std::string> Alerts() {
         return db_->Rows("SELECT Changement_Poste, Changement_Critique, Changement_Data "
@@ -123,9 +129,7 @@ protected:
     // arrive, and a cycle takes them, crashing at step `crash_at` (never at
     // 0). The steps seen are put into `steps`.
     void CrashingCycle(int crash_at, std::vector<std::string>* steps = nullptr) {
-        EmptyDatabase();
-        NewIncomingFolder();
-        std::filesystem::remove(TodaysLogPath());
+        Afresh();
         Waiting("PC1_1.SILog", kThreeProducts);
         Do_Log(form_);
         Drop("PC1_2.SILog", kLaterReport);
@@ -213,12 +217,8 @@ TEST_P(FaultTest, AFullDiskKeepsTheCompressedReport) {
 TEST_P(FaultTest, ALostConnectionEndsThePumpWithTheReportOnDisk) {
     for (const bool logging : {true, false}) {
         SCOPED_TRACE(logging ? "logging on" : "logging off");
-        EmptyDatabase();
-        NewIncomingFolder();
-        std::filesystem::remove(TodaysLogPath());
+        Afresh();
         Settings().LogErrors = logging;
-        form_.ClearAll();  // as in a new process: the pump that ended left them full
-        form_.lstInFile.Clear();
         Waiting("PC1_1.SILog", kThreeProducts);
         Waiting("PC2_1.SILog", kLaterReport);
         int links = 0;
@@ -281,8 +281,7 @@ TEST_P(FaultTest, FoldersThatAreLinksAreNotUsed) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        NewIncomingFolder();
-        std::filesystem::remove(TodaysLogPath());
+        Afresh();
         testing::TempFolder outside;
         const std::string link = c.link == std::string("FAILED") ? pump_.app / "FAILED"
                                                                  : *incoming_ / "incoming";
