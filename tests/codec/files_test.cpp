@@ -5,7 +5,7 @@
 
 #include "codec/cls_huffman.h"
 #include "common/file_helpers.h"
-#include "common/runtime_error.h"
+#include "support/error_of.h"
 #include "support/failing_file_system.h"
 #include "support/temp_folder.h"
 
@@ -39,14 +39,11 @@ TEST_F(CodecFilesTest, EncodeThenDecodeReplacingWhatWasThere) {
 
 TEST_F(CodecFilesTest, EncodingRaisesForAMissingSourceOrAnUnwritableDestination) {
     dir_.Write("dest", "untouched");
-    try {
-        codec_.EncodeFile(dir_ / "missing", dir_ / "dest");
-        ADD_FAILURE() << "no error";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), errnum::kComponentBase);
-        EXPECT_EQ(e.source(), "clsHuffman.EncodeFile()");
-        EXPECT_EQ(e.description(), "Source file does not exist");
-    }
+    const RuntimeError e =
+        testing::ErrorOf([&] { codec_.EncodeFile(dir_ / "missing", dir_ / "dest"); });
+    EXPECT_EQ(e.number(), errnum::kComponentBase);
+    EXPECT_EQ(e.source(), "clsHuffman.EncodeFile()");
+    EXPECT_EQ(e.description(), "Source file does not exist");
     EXPECT_EQ(dir_.Read("dest"), "untouched");
     dir_.Write("report.txt", kReport);
     FailingFileSystem fs;

@@ -8,7 +8,7 @@
 
 #include "codec/cls_huffman.h"
 #include "codec/stream_builder.h"
-#include "common/runtime_error.h"
+#include "support/error_of.h"
 
 namespace kolbi {
 namespace {
@@ -135,23 +135,17 @@ TEST(He3Encode, ALengthOutsideTheBufferOrDataBeyond32BitsIsRefusedAndLeavesTheBu
     clsHuffman codec;
     Bytes buffer = ToBytes("abc");
     for (std::int32_t bad : {-1, 4}) {
-        try {
-            codec.EncodeByte(buffer, bad);
-            ADD_FAILURE() << "no error for length " << bad;
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number(), errnum::kInvalidProcedureCall);
-        }
+        EXPECT_EQ(testing::ErrorOf([&] { codec.EncodeByte(buffer, bad); }).number(),
+                  errnum::kInvalidProcedureCall);
         EXPECT_EQ(buffer, ToBytes("abc"));
     }
     // 2^28 bytes of 256 equally frequent values: 8-bit codes, 2^31 data bits.
     Bytes input(std::size_t{1} << 28);
     for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<std::uint8_t>(i);
-    try {
-        codec.EncodeByte(input, static_cast<std::int32_t>(input.size()));
-        ADD_FAILURE() << "no overflow";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number(), errnum::kOverflow);
-    }
+    EXPECT_EQ(testing::ErrorOf([&] {
+                  codec.EncodeByte(input, static_cast<std::int32_t>(input.size()));
+              }).number(),
+              errnum::kOverflow);
     ASSERT_EQ(input.size(), std::size_t{1} << 28);
     EXPECT_EQ(input[12345], static_cast<std::uint8_t>(12345));
     EXPECT_EQ(input.back(), 255);

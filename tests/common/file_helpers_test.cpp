@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iterator>
 
+#include "support/error_of.h"
 #include "support/failing_file_system.h"
 #include "support/temp_folder.h"
 
@@ -82,14 +83,8 @@ TEST(PublishFileDurably, PutsTheWholeFileOrNothingAndNeverReplaces) {
     {
         testing::FailingFileSystem fs;
         fs.durable_write_error = ENOSPC;
-        const RuntimeError full = [&] {
-            try {
-                PublishFileDurably(folder / "PC043_1.SILog", "report");
-            } catch (const RuntimeError& e) {
-                return e;
-            }
-            return RuntimeError(0, "");
-        }();
+        const RuntimeError full =
+            testing::ErrorOf([&] { PublishFileDurably(folder / "PC043_1.SILog", "report"); });
         EXPECT_EQ(full.number(), errnum::kDiskFull) << full.description();
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);

@@ -9,6 +9,7 @@
 #include "db/db_connect.h"
 #include "db/test_database.h"
 #include "report/set_transac.h"
+#include "support/error_of.h"
 #include "support/pump_fixture.h"
 
 namespace kolbi::testing {
@@ -33,17 +34,6 @@ protected:
     PumpEnvironment pump_;
     std::unique_ptr<TestDatabase> db_;
 };
-
-// The error a step raises; number 0 when it raises none.
-template <class Step>
-RuntimeError ErrorOf(Step&& step) {
-    try {
-        step();
-    } catch (const RuntimeError& e) {
-        return e;
-    }
-    return RuntimeError(0, "");
-}
 
 // Runs the tests of a DbTest suite on SQLite and on PostgreSQL.
 #define KOLBI_ON_BOTH_DATABASES(suite)                             \

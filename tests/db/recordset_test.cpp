@@ -246,18 +246,6 @@ TEST_P(RecordsetTest, LongValuesComeBackWhole) {
     }
 }
 
-// Getdate() is sent as written: PostgreSQL's schema defines it, the SQLite
-// data source loads a function of ours.
-TEST_P(RecordsetTest, GetdateGivesTheServersDateAndTime) {
-    db_->Run(
-        "INSERT INTO Changement (Changement_Poste, Changement_Date, Changement_ACK) "
-        "VALUES ('PC01', Getdate(), '0')");
-    ResultSet changes = connection().Query(SqlText("SELECT Changement_Date FROM Changement"));
-    ASSERT_EQ(changes.rows.size(), 1u);
-    EXPECT_EQ(changes.rows[0][0].kind(), Value::Kind::kDateTime);
-    EXPECT_GE(changes.rows[0][0].AsText(), "2026-") << "not today's date";
-}
-
 // The product lookup runs once per report line: one prepared statement serves
 // every value. A tool running more shapes of statement than the connection
 // keeps gets the evicted ones prepared again, the ones used last kept, and

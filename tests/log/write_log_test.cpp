@@ -80,14 +80,6 @@ TEST_F(WriteLogTest, EachDaysFileBeginsWithTheHeader) {
               kHeader + "Error        --> [ 12/05/2026, 0:0:1 ] Poste Z\xC3\xBCrich  forged\r\n");
 }
 
-TEST_F(WriteLogTest, ConnectionErrorsEndTheProgramAfterTheLine) {
-    for (std::int32_t number : {errnum::kUnspecified, errnum::kObjectClosed, errnum::kObjectOpen}) {
-        const std::string line = "fatal " + std::to_string(number);
-        EXPECT_EQ(ExitStatusOf([&] { WriteLog(line, kLevelError, number); }), kExitFailure);
-        EXPECT_THAT(Log(), HasSubstr(line + "\r\n"));
-    }
-}
-
 TEST_F(WriteLogTest, ConversionErrorsSwitchTheDateFormatBackAndForth) {
     int window_updates = 0;
     SetDateFormatSwitchHandler([&] { ++window_updates; });
@@ -112,11 +104,11 @@ TEST_F(WriteLogTest, ConversionErrorsSwitchTheDateFormatBackAndForth) {
     EXPECT_EQ(window_updates, 6);
 }
 
-// An entry the log did not take is handed on when the program ends on it:
-// the host says it on syslog and the terminal. With logging off a lost
-// connection or an object in the wrong state ends the program all the same
-// and no other number does, nor does the date format switch; an unwritable
-// log keeps every policy.
+// A lost connection or an object in the wrong state ends the program after
+// its line. An entry the log did not take is handed on when the program ends
+// on it: the host says it on syslog and the terminal. With logging off those
+// errors end the program all the same and no other number does, nor does the
+// date format switch; an unwritable log keeps every policy.
 TEST_F(WriteLogTest, AnEntryTheLogDidNotTakeIsHandedOnAtAFatalEnd) {
     std::vector<std::string> told;
     SetUnloggedFailureHandler([&](const std::string& text) { told.push_back(text); });
@@ -135,6 +127,11 @@ TEST_F(WriteLogTest, AnEntryTheLogDidNotTakeIsHandedOnAtAFatalEnd) {
     EXPECT_EQ(ExitStatusOf(EndProgramAfterFailure), kExitFailure);
     EXPECT_EQ(pump_.Log(), "");
     Settings().LogErrors = true;
+    for (std::int32_t number : {errnum::kUnspecified, errnum::kObjectClosed, errnum::kObjectOpen}) {
+        const std::string line = "fatal " + std::to_string(number);
+        EXPECT_EQ(ExitStatusOf([&] { WriteLog(line, kLevelError, number); }), kExitFailure);
+        EXPECT_THAT(Log(), HasSubstr(line + "\r\n"));
+    }
     testing::FailingFileSystem fs;
     fs.fail_append = true;
     WriteLog("bad date", kLevelError, errnum::kConversionFailed);  // switches all the same

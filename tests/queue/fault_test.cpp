@@ -83,19 +83,25 @@ protected:
         ReleaseIncomingFolder();
         QueueTest::TearDown();
     }
-    // Empties every table and starts its identities again: a database made
-    // afresh for each case would cost a second each on PostgreSQL.
-    void EmptyDatabase() {
+    // A scenario afresh, as a new process meets it: every table empty, its
+    // identities started again (a database made afresh for each case would
+    // cost a second each on PostgreSQL), a new incoming folder, no log, and
+    // the window's lists empty.
+    void Afresh() {
         CloseAndReleaseDBConnection();
-        const char* tables[] = {"Changement", "PosteSoftware", "ODBC_DSN", "ODBC_Drv",
-                                "SoftProduct", "Postes", "Transactions"};
         if (GetParam() == Backend::kPostgreSql) {
             db_->Run("TRUNCATE Changement, PosteSoftware, ODBC_DSN, ODBC_Drv, SoftProduct, Postes, "
                      "Transactions RESTART IDENTITY");
         } else {
-            for (const char* table : tables) db_->Run(std::string("DELETE FROM ") + table);
-            db_->Run("DELETE FROM sqlite_sequence");
+            for (const char* table : {"Changement", "PosteSoftware", "ODBC_DSN", "ODBC_Drv",
+                                      "SoftProduct", "Postes", "Transactions", "sqlite_sequence"}) {
+                db_->Run(std::string("DELETE FROM ") + table);
+            }
         }
+        NewIncomingFolder();
+        std::filesystem::remove(TodaysLogPath());
+        form_.ClearAll();
+        form_.lstInFile.Clear();
     }
     std::vector<std::string> Alerts() {
         return db_->Rows("SELECT Changement_Poste, Changement_Critique, Changement_Data "
@@ -123,9 +129,7 @@ protected:
     // arrive, and a cycle takes them, crashing at step `crash_at` (never at
     // 0). The steps seen are put into `steps`.
     void CrashingCycle(int crash_at, std::vector<std::string>* steps = nullptr) {
-        EmptyDatabase();
-        NewIncomingFolder();
-        std::filesystem::remove(TodaysLogPath());
+        Afresh();
         Waiting("PC1_1.SILog", kThreeProducts);
         Do_Log(form_);
         Drop("PC1_2.SILog", kLaterReport);
@@ -205,19 +209,18 @@ TEST_P(FaultTest, AFullDiskKeepsTheCompressedReport) {
     EXPECT_THAT(Files(incoming_->path()), ElementsAre());
 }
 
-// The connection goes while the second report is being linked, with the
-// error log on and off: the pump ends either way, the first report stands
-// whole, nothing of the second is in the database, and its file is still on
-// disk for the pump that starts again.
+// The connection goes while the second report is being linked (its
+// workstation row and a new product written), with the error log on and off:
+// the pump ends either way, the first report stands whole, nothing of the
+// second is in the database, the activity row still names its workstation,
+// and its file is still on disk for the pump that starts again.
 TEST_P(FaultTest, ALostConnectionEndsThePumpWithTheReportOnDisk) {
     for (const bool logging : {true, false}) {
         SCOPED_TRACE(logging ? "logging on" : "logging off");
-        EmptyDatabase();
-        NewIncomingFolder();
-        std::filesystem::remove(TodaysLogPath());
+        Afresh();
         Settings().LogErrors = logging;
         Waiting("PC1_1.SILog", kThreeProducts);
-        Waiting("PC2_1.SILog", kReport);
+        Waiting("PC2_1.SILog", kLaterReport);
         int links = 0;
         ObserveStatements([&](std::string_view what) {
             std::string text(what);
@@ -236,6 +239,8 @@ TEST_P(FaultTest, ALostConnectionEndsThePumpWithTheReportOnDisk) {
         ObserveStatements(nullptr);
         CloseAndReleaseDBConnection();
         EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro", "PC1|Mailer", "PC1|Viewer Plus"));
+        EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM SoftProduct"), ElementsAre("3"));
+        EXPECT_THAT(db_->Rows("SELECT SIPoste FROM Transactions"), ElementsAre("PC2"));
         EXPECT_THAT(Files(*incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
         EXPECT_EQ(pump_.LogLines().size(), logging ? 1u : 0u);
     }
@@ -276,8 +281,7 @@ TEST_P(FaultTest, FoldersThatAreLinksAreNotUsed) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        NewIncomingFolder();
-        std::filesystem::remove(TodaysLogPath());
+        Afresh();
         testing::TempFolder outside;
         const std::string link = c.link == std::string("FAILED") ? pump_.app / "FAILED"
                                                                  : *incoming_ / "incoming";

@@ -7,22 +7,14 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <set>
 
-#include "codec/cls_huffman.h"
 #include "common/cp1252.h"
-#include "common/pending_events.h"
 #include "common/program_end.h"
-#include "common/pump_settings.h"
-#include "db/db_connect.h"
 #include "queue/queue_test.h"
-#include "log/write_log.h"
-#include "queue/processing_cycle.h"
 #include "report/do_log.h"
 #include "support/failing_file_system.h"
-#include "ui/form1.h"
 
 namespace kolbi {
 namespace {
@@ -31,24 +23,11 @@ using ::testing::AllOf;
 using testing::Backend;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using testing::kLaterReport;
 using testing::kReport;
 using testing::kThreeProducts;
 
 class PipelineTest : public testing::QueueTest {
 protected:
-    // Calls action as soon as the pass has catalogued both products of the
-    // second report (after all three of the first), before it links them.
-    void InTheMiddleOfTheSecondReport(void (*action)()) {
-        Waiting("PC1_1.SILog", kThreeProducts);
-        Waiting("PC2_1.SILog", kLaterReport);
-        SetPendingEventsHandler([this, action, armed = false]() mutable {
-            const int catalogued = form_.lstLogProd.ListCount();
-            if (catalogued == 3) armed = true;
-            if (armed && catalogued == 2) action();
-        });
-    }
-
     // The next identity the table hands out is last + 1.
     void IdentityAfter(const std::string& table, const std::string& column, std::int64_t last) {
         if (GetParam() == Backend::kSqlite) {
@@ -354,32 +333,6 @@ TEST_P(PipelineTest, AStatementThatFailsInAReportCostsItselfAlone) {
     EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM SoftProduct"), ElementsAre("3"));
     EXPECT_FALSE(DBConnection().InTransaction());
     EXPECT_TRUE(form_.Timer1.Enabled());
-}
-
-// The program ends while the second report is being catalogued (its
-// workstation row and a new product written): the first report stands
-// whole, nothing of the second is in the database, and the activity row
-// still names the workstation the program was working on.
-TEST_P(PipelineTest, AnEndInTheMiddleOfAReportLeavesNothingOfIt) {
-    InTheMiddleOfTheSecondReport([] { EndProgram(kExitFailure); });
-    EXPECT_THROW(Do_Log(form_), ProgramEnded);
-
-    EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro", "PC1|Mailer", "PC1|Viewer Plus"));
-    EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM SoftProduct"), ElementsAre("3"));
-    EXPECT_THAT(db_->Rows("SELECT SIPoste FROM Transactions"), ElementsAre("PC2"));
-    EXPECT_FALSE(DBConnection().InTransaction());
-    EXPECT_THAT(pump_.LogLines(), ElementsAre());
-}
-
-// The same with the process killed outright: the database itself drops what
-// the report had written.
-TEST_P(PipelineTest, AKilledPumpLeavesNothingOfTheReportInHand) {
-    GTEST_FLAG_SET(death_test_style, "fast");
-    InTheMiddleOfTheSecondReport([] { std::raise(SIGKILL); });
-    EXPECT_EXIT(Do_Log(form_), ::testing::KilledBySignal(SIGKILL), "");
-
-    EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro", "PC1|Mailer", "PC1|Viewer Plus"));
-    EXPECT_THAT(db_->Rows("SELECT COUNT(*) FROM SoftProduct"), ElementsAre("3"));
 }
 
 KOLBI_ON_BOTH_DATABASES(PipelineTest);

@@ -5,8 +5,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "common/runtime_error.h"
 #include "report/report_file.h"
+#include "support/error_of.h"
 #include "support/temp_folder.h"
 
 namespace kolbi {
@@ -51,9 +51,8 @@ TEST(ReadReport, LineEndsTheHe3MarkAndTheLineBound) {
     std::string big;
     for (int i = 0; i < 40000; ++i) big += "x!d!p!v!c\r\n";
     folder.Write("c", big + std::string(100000, 'y'));
-    EXPECT_THAT([&] { ReadReport(folder / "c", lines); },
-                ::testing::Throws<RuntimeError>(
-                    ::testing::Property(&RuntimeError::number, errnum::kOverflow)));
+    EXPECT_EQ(testing::ErrorOf([&] { ReadReport(folder / "c", lines); }).number(),
+              errnum::kOverflow);
     EXPECT_EQ(lines.ListCount(), kMaxReportLines);
 
     EXPECT_THROW(ReadReport(folder / "missing", lines), RuntimeError);

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <map>
-#include <set>
 #include <string>
 
 #include "common/file_system.h"
