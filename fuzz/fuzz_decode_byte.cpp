@@ -51,10 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string_view(reinterpret_cast<const char*>(data), size));
     if (complete) {
         FUZZ_CHECK(size >= 11 && !complete->empty());
-        const std::uint32_t length = static_cast<std::uint32_t>(data[5]) |
-                                     static_cast<std::uint32_t>(data[6]) << 8 |
-                                     static_cast<std::uint32_t>(data[7]) << 16 |
-                                     static_cast<std::uint32_t>(data[8]) << 24;
+        const std::uint32_t length =
+            static_cast<std::uint32_t>(data[5]) | static_cast<std::uint32_t>(data[6]) << 8 |
+            static_cast<std::uint32_t>(data[7]) << 16 | static_cast<std::uint32_t>(data[8]) << 24;
         FUZZ_CHECK(complete->size() == length);
         FUZZ_CHECK(buffer.size() == length &&
                    std::memcmp(buffer.data(), complete->data(), length) == 0);

@@ -212,9 +212,8 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
 
     switch (ApplyReport(form, Do_Log, pass)) {
         case Applied::kCommitted: {
-            const bool disposed = Do_Log.Run([&] {
-                DisposeOf(path, "it is in the database, and waits for the next pass");
-            });
+            const bool disposed = Do_Log.Run(
+                [&] { DisposeOf(path, "it is in the database, and waits for the next pass"); });
             if (!disposed) left.insert(file);
             break;
         }
