@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/file_system.h"
+#include "common/pump_metrics.h"
 
 namespace kolbi {
 namespace {
@@ -68,7 +69,10 @@ std::optional<std::string> MoveToFailed(const std::string& path) {
     const std::string extension = stem.size() == name.size() ? "" : name.substr(dot);
     for (int n = 2;; ++n) {
         errno = 0;
-        if (MoveFile(path, target)) return std::nullopt;
+        if (MoveFile(path, target)) {
+            Metrics().CountSetAside();
+            return std::nullopt;
+        }
         if (errno != EEXIST) break;
         target = failed + "/" + stem + "." + std::to_string(n) + extension;
     }

@@ -17,6 +17,7 @@ struct PumpSettings {
     std::string Refresh;
     std::string incomingFilesPath;
     std::string SettleSeconds;   // how long an incomplete report may still be written
+    std::string MetricsFile;     // where each cycle writes its metrics; "" for nowhere
     std::string AppFolder;       // the program's folder, ending in "/"
     std::string IniFile;         // AppFolder + "KolbiPumps.ini"
     std::string IncomingFolder;  // incomingFilesPath ending in "/"

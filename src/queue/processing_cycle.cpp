@@ -11,6 +11,7 @@
 #include "common/file_system.h"
 #include "common/folder_lock.h"
 #include "common/pending_events.h"
+#include "common/pump_metrics.h"
 #include "common/pump_settings.h"
 #include "common/runtime_error.h"
 #include "common/status_text.h"
@@ -137,9 +138,9 @@ bool DecompressedFolderUsable() {
     return true;
 }
 
-}  // namespace
-
-void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer) {
+// The cycle's steps. True when it ran to its end: not standing by, not left
+// after a date-format switch.
+bool CycleSteps(QueueWindow& form, Procedure& Timer1_Timer) {
     Procedure& step = Timer1_Timer;
     step.Run([&] { form.SetTimer1Enabled(false); });
     step.Run([&] { form.SetTimerServiceEnabled(false); });
@@ -161,7 +162,7 @@ void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer) {
         step.Run([&] { SetStatusText(kStandbyText); });
         step.Run([&] { form.SetTimer1Enabled(true); });
         step.Run([&] { form.SetTimerServiceEnabled(true); });
-        return;
+        return false;
     }
     standing_by_for.clear();
     step.Run([&] { form.lfLogCode.Refresh(); });
@@ -179,7 +180,7 @@ void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer) {
     });
     LeftForLater left;
     while (usable) {
-        if (step.Left()) return;
+        if (step.Left()) return false;
         const std::string name = FirstWaiting(form.lfLogCode, left);
         if (name.empty()) break;
         if (!TakeCompressedFile(form, step, name)) left.insert(name);
@@ -188,7 +189,7 @@ void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer) {
         step.Run([&] { LetPendingEventsRun(); });
         form.EndIfUnloadPending();
     }
-    if (step.Left()) return;
+    if (step.Left()) return false;
     step.Run([&] { form.lfLog.Refresh(); });
     if (usable) step.Run([&] { Do_Log(form); });
     step.Run([&] { SetStatusText("Fermeture de la connexion \u00E0 la base."); });
@@ -196,6 +197,32 @@ void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer) {
     step.Run([&] { form.SetTimer1Enabled(true); });
     step.Run([&] { SetStatusText(""); });
     step.Run([&] { form.SetTimerServiceEnabled(true); });
+    return !step.Left();
+}
+
+// What the cycle leaves waiting goes into the metrics, and the metrics into
+// their file when there is one. A file that cannot be written is reported
+// even after a date-format switch, which leaves the cycle's own procedure.
+void RecordCycle(QueueWindow& form, bool completed) {
+    int compressed = 0;
+    int decompressed = 0;
+    (void)RunAbsorbed([&] {
+        form.lfLogCode.Refresh();
+        form.lfLog.Refresh();
+        compressed = form.lfLogCode.ListCount();
+        decompressed = form.lfLog.ListCount();
+    });
+    Metrics().CycleEnded(completed, compressed, decompressed);
+    if (Settings().MetricsFile.empty()) return;
+    Procedure write("in procedure Timer1_Timer of Feuille Form1", AfterReport::kContinue);
+    write.Run([] { WriteMetricsFile(Settings().MetricsFile, Metrics().PrometheusText()); });
+}
+
+}  // namespace
+
+void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer) {
+    Metrics().CycleStarted();
+    RecordCycle(form, CycleSteps(form, Timer1_Timer));
 }
 
 void CloseIdleConnection() {

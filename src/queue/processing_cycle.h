@@ -16,6 +16,10 @@ namespace kolbi {
 // format has been switched, the cycle ends with the connection left open.
 // A compressed file that can be neither deleted nor moved aside is left for
 // the next cycle, so the queue never turns on it.
+//
+// Each cycle is timed and, with the files it leaves waiting, recorded in
+// Metrics(); when Settings().MetricsFile names a file, the metrics are
+// written there at the end of the cycle.
 void ProcessingCycle(QueueWindow& form, Procedure& Timer1_Timer);
 
 // What an idle tick does: closes the database connection when it is open.

@@ -9,6 +9,7 @@
 #include "common/file_system.h"
 #include "common/folder_lock.h"
 #include "common/pending_events.h"
+#include "common/pump_metrics.h"
 #include "common/pump_settings.h"
 #include "common/runtime_error.h"
 #include "db/db_connect.h"
@@ -212,6 +213,7 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
 
     switch (ApplyReport(form, Do_Log, pass)) {
         case Applied::kCommitted: {
+            Metrics().CountReport();
             const bool disposed = Do_Log.Run(
                 [&] { DisposeOf(path, "it is in the database, and waits for the next pass"); });
             if (!disposed) left.insert(file);
