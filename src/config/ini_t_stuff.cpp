@@ -14,6 +14,8 @@
 namespace kolbi {
 namespace {
 
+constexpr const char* kIniTStuffLocation = "in procedure IniTStuff of Feuille Form1";
+
 bool ContainsY(std::string value) {
     std::transform(value.begin(), value.end(), value.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
@@ -36,7 +38,7 @@ std::string DecompressedFolderOf(const std::string& incoming_folder) {
 }
 
 void IniTStuff(Form1& form) {
-    Procedure proc("in procedure IniTStuff of Feuille Form1", AfterReport::kContinue);
+    Procedure proc(kIniTStuffLocation, AfterReport::kContinue);
     PumpSettings& s = Settings();
 
     proc.Run([&] { form.RefreshTicks = 0; });
@@ -58,6 +60,7 @@ void IniTStuff(Form1& form) {
     proc.Run([&] { s.SqlDateFormat = INIRead("DataBase", "SqlDateFormat", s.IniFile); });
     proc.Run([&] { s.Refresh = INIRead("SoftInventory", "Refresh", s.IniFile); });
     proc.Run([&] { s.SettleSeconds = INIRead("SoftInventory", "SettleSeconds", s.IniFile); });
+    proc.Run([&] { s.MetricsFile = INIRead("SoftInventory", "MetricsFile", s.IniFile); });
     proc.Run(
         [&] { s.incomingFilesPath = INIRead("SoftInventory", "incomingFilesPath", s.IniFile); });
 
@@ -72,7 +75,7 @@ void IniTStuff(Form1& form) {
                 MsgBox(text, MsgBoxStyle::kCritical, "DAVO Pump initialization error");
         });
         proc.Run([&] { s.LogErrors = true; });
-        proc.Run([&] { WriteLog(text, kLevelError, 0); });
+        proc.Run([&] { WriteLog(text, kLevelError, 0, kIniTStuffLocation); });
         EndProgramAfterFailure();
     }
 

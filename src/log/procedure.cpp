@@ -8,7 +8,7 @@ namespace {
 
 void ReportToErrorLog(const RuntimeError& error, std::string_view location) {
     WriteLog(StandardErrorReport(error.number(), error.description(), location), kLevelError,
-             error.number());
+             error.number(), location);
 }
 
 }  // namespace

@@ -9,9 +9,11 @@
 #include "common/file_helpers.h"
 #include "common/file_system.h"
 #include "common/profile_file.h"
+#include "common/pump_metrics.h"
 #include "common/program_end.h"
 #include "common/pump_settings.h"
 #include "common/runtime_error.h"
+#include "log/journal.h"
 #include "log/log_date.h"
 #include "log/log_text.h"
 
@@ -94,6 +96,7 @@ void SwitchDateFormat(const std::string& path, const LocalDateTime& now) {
     (void)WritePrivateProfileString("DataBase", "SqlDateFormat", new_format, Settings().IniFile);
     Settings().SqlDateFormat = new_format;
     (void)Fs().AppendFile(path, setting_line + std::string(kEol));
+    SendToJournal({5, LogLineText(setting_line), 0, {}});
     try {
         if (SwitchHandler()) SwitchHandler()();
     } catch (const std::exception&) {
@@ -110,11 +113,34 @@ bool EndsTheProgram(std::int32_t error_number) {
            error_number == errnum::kObjectOpen;
 }
 
+int JournalPriority(std::int32_t level) {
+    switch (level) {
+        case kLevelError:
+            return 3;
+        case kLevelWarning:
+            return 4;
+        default:
+            return 6;
+    }
+}
+
+// The journal gets every line, whether the error log takes it or not: under
+// systemd it is where an operator looks first, and a pump whose logging is
+// off (or whose folder cannot be written) would otherwise fail unseen.
+void TellJournalAndCount(const std::string& text, std::int32_t level, std::int32_t error_number,
+                         std::string_view location) {
+    if (level == kLevelError) Metrics().CountError(error_number);
+    SendToJournal({JournalPriority(level), text, error_number, std::string(location)});
+}
+
 }  // namespace
 
-void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number) {
+void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number,
+              std::string_view location) {
+    const std::string text = LogLineText(message);
+    TellJournalAndCount(text, level, error_number, location);
     if (!Settings().LogErrors) {
-        g_unlogged = LogLineText(message) + " (not in the error log: logging is off)";
+        g_unlogged = text + " (not in the error log: logging is off)";
         if (EndsTheProgram(error_number)) EndProgramAfterFailure();
         return;
     }
@@ -128,7 +154,6 @@ void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_n
         }
         (void)Fs().AppendFile(path, header);
     }
-    const std::string text = LogLineText(message);
     const std::string entry = std::string(LevelText(level)) + Stamp(now) + text + std::string(kEol);
     errno = 0;
     if (Fs().AppendFile(path, entry)) {

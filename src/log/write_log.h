@@ -24,7 +24,13 @@ inline constexpr std::int32_t kLevelError = 2;
 // The log is UTF-8. The message may be UTF-8 or Windows-1252: text that is not
 // valid UTF-8 is read as Windows-1252 and converted; line breaks in it become
 // spaces (LogLineText). The file's name carries the date with "-" for "/".
-void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number);
+//
+// Every line also goes to the system journal (SendToJournal), logging on or
+// off, with the error number and `location` (the reporting procedure's
+// location text, when there is one) as fields of their own; a line at level
+// Error counts in Metrics() as an error.
+void WriteLog(std::string_view message, std::int32_t level, std::int32_t error_number,
+              std::string_view location = {});
 
 // Ends the program (exit status 1) after a failure that WriteLog was just
 // given. When that line did not reach the error log (logging is off, or the
