@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "common/program_end.h"
+#include "config/ini_t_stuff.h"
+#include "db/db_connect.h"
 #include "service/command_line.h"
 #include "service/pump_host.h"
 #include "ui/message_box.h"
@@ -35,6 +37,15 @@ void PumpHost::FormLoadSteps(const std::string& command_line) {
     const std::string argument = ArgumentOf(command_line);
     const RunMode mode = ModeOf(argument);
     if (mode == RunMode::kService) {
+        // The service manager hears the pump is ready only once it has read
+        // its configuration and opened its database: a broken setup ends the
+        // program here (status 1, the reason in the error log and the
+        // journal), so that `systemctl start` fails instead of reporting a
+        // pump that will never work. The first pass reads both again.
+        if (platform_.UnderServiceManager()) {
+            IniTStuff(form_);
+            DBConnect();
+        }
         service_.StartService();
         form_.StopRequested = false;
     } else {

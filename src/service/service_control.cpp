@@ -134,13 +134,23 @@ void ServiceControl::Acknowledge(ServiceEvent event, bool success) {
             platform_.Notify("STOPPING=1");
             break;
         case ServiceEvent::kPause:
-            if (success) platform_.Notify("STATUS=Paused: the stop watchdog is off");
-            break;
         case ServiceEvent::kStart:
         case ServiceEvent::kContinue:
-            if (success) platform_.Notify("STATUS=Running");
+            if (!success) break;
+            paused_ = event == ServiceEvent::kPause;
+            platform_.Notify("STATUS=" + StatusLine());
             break;
     }
+}
+
+void ServiceControl::ShowStatus(std::string facts) {
+    facts_ = std::move(facts);
+    if (platform_.UnderServiceManager()) platform_.Notify("STATUS=" + StatusLine());
+}
+
+std::string ServiceControl::StatusLine() const {
+    if (paused_) return "Paused: the stop watchdog is off" + (facts_.empty() ? "" : "; " + facts_);
+    return "Running" + (facts_.empty() ? "" : ": " + facts_);
 }
 
 std::optional<ServiceEvent> ServiceControl::TakeEvent() {

@@ -62,6 +62,13 @@ public:
     // Tells the service manager how an event was handled.
     void Acknowledge(ServiceEvent event, bool success);
 
+    // Tells the service manager what the pump has done (PumpMetrics::
+    // StatusFacts), after its state: "Running: <facts>", or "Paused: the stop
+    // watchdog is off; <facts>" while paused. Kept for the next acknowledgement.
+    void ShowStatus(std::string facts);
+    // The STATUS= text as it stands.
+    std::string StatusLine() const;
+
     // Where the service events come from: Start from StartService, the others
     // from signals once ListenToSignals has run (or Post, for tests).
     bool ListenToSignals() { return signals_.Install(); }
@@ -83,6 +90,8 @@ private:
     std::string service_name_;
     std::string display_name_;
     std::int32_t start_mode_ = 0;
+    bool paused_ = false;
+    std::string facts_;
     std::deque<ServiceEvent> posted_;
     SignalEvents signals_;
     std::string last_error_;

@@ -1,6 +1,7 @@
 // The window's timers and the START button.
 #include "common/pending_events.h"
 #include "common/program_end.h"
+#include "common/pump_metrics.h"
 #include "common/pump_settings.h"
 #include "config/ini_t_stuff.h"
 #include "log/write_log.h"
@@ -42,7 +43,9 @@ void PumpHost::Timer1_Timer() {
         return;
     }
     proc.Run([&] { form_.RefreshTicks = 0; });
-    if (!proc.Left()) form_.ProcessingCycle(proc);
+    if (proc.Left()) return;
+    form_.ProcessingCycle(proc);
+    service_.ShowStatus(Metrics().StatusFacts());
 }
 
 void PumpHost::timerService_Timer() {
