@@ -4,12 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <string_view>
 
 #include "common/clock.h"
 #include "common/program_end.h"
+#include "common/pump_metrics.h"
 #include "common/status_text.h"
 #include "ui/display_text.h"
 
@@ -100,6 +102,21 @@ std::vector<std::wstring> WrapLines(const std::string& text, int width) {
         start = end + 1;
     }
     return lines;
+}
+
+// The pump's pace and what is left to do, on a line of its own under the
+// status line: reports a second (of the cycle running, else of the last one)
+// and the files waiting in both folders as the listings last saw them.
+std::string PaceLine(const Form1& form) {
+    std::string pace = "—";
+    if (const std::optional<double> rate = Metrics().Throughput()) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.1f", *rate);
+        pace = std::string(buffer) + " rapport(s)/s";
+    }
+    return "Débit : " + pace + "    En attente : " +
+           std::to_string(form.lfLogCode.ListCount()) + " compressé(s) + " +
+           std::to_string(form.lfLog.ListCount()) + " décompressé(s)";
 }
 
 bool IsAcknowledge(int key) {
@@ -203,6 +220,7 @@ void StatusScreen::DrawWindow() {
     Put(0, 1, button_x - 2, kBanner, A_BOLD);
     Put(0, button_x, static_cast<int>(kButton.size()), kButton, A_REVERSE | A_BOLD);
     Put(1, 1, width - 2, StatusText());
+    Put(2, 1, width - 2, PaceLine(form_), A_DIM);
 
     // Three bands between the status line and the help line: the two queues,
     // the report being read, the product lists.
