@@ -14,8 +14,10 @@
 #include "common/clock.h"
 #include "common/file_helpers.h"
 #include "common/program_end.h"
+#include "common/pump_metrics.h"
 #include "common/pump_settings.h"
 #include "common/status_text.h"
+#include "log/journal.h"
 #include "log/write_log.h"
 #include "support/temp_folder.h"
 
@@ -30,6 +32,8 @@ namespace kolbi::testing {
 // - the clock is `clock`, a FakeClock at 4 December 2026, 9:05:03 until moved;
 // - no date-format switch has happened and no window handler hears of one,
 //   and the status line is empty;
+// - the metrics are those of a pump that has just started, and what would go
+//   to the system journal goes to `journal`;
 // - EndProgram throws ProgramEnded instead of ending the test (ExitStatusOf
 //   catches it).
 class PumpEnvironment {
@@ -44,10 +48,16 @@ public:
         ResetDateFormatSwitchedForTesting();
         SetDateFormatSwitchHandler(nullptr);
         SetStatusText("");
+        Metrics() = PumpMetrics();
+        SetJournalSinkForTesting([this](const JournalEntry& entry) { journal.push_back(entry); });
     }
+    ~PumpEnvironment() { SetJournalSinkForTesting(nullptr); }
+    PumpEnvironment(const PumpEnvironment&) = delete;
+    PumpEnvironment& operator=(const PumpEnvironment&) = delete;
 
     TempFolder app;
     FakeClock clock;
+    std::vector<JournalEntry> journal;
 
     // Writes app/KolbiPumps.ini: [DataBase] holding `database`, then
     // [SoftInventory] holding `soft_inventory`, each given as "Key=value\r\n" lines.
