@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "db/test_database.h"
 #include "service/command_line.h"
 #include "support/subprocess.h"
 
@@ -194,12 +195,41 @@ private:
     int fd_;
 };
 
+// A program folder with an INI naming `dsn` and an incoming folder.
+std::string PlaceConfiguredProgram(const TempFolder& app, const std::string& dsn) {
+    std::filesystem::create_directory(app / "in");
+    app.Write("KolbiPumps.ini", "[DataBase]\r\nDsnEntry=" + dsn +
+                                    "\r\n[SoftInventory]\r\nincomingFilesPath=" + app / "in" +
+                                    "\r\nLogError=yes\r\n");
+    return PlaceProgram(app);
+}
+
+// Under systemd a setup that cannot work ends the service before it is
+// ready, status 1, so that `systemctl start` fails.
+TEST(RunningService, ABrokenSetupNeverGetsReady) {
+    for (bool with_ini : {false, true}) {
+        SCOPED_TRACE(with_ini ? "unknown data source" : "no INI");
+        TempFolder app;
+        const std::string program =
+            with_ini ? PlaceConfiguredProgram(app, "kolbi_no_such_dsn") : PlaceProgram(app);
+        NotifySocket notify;
+        testing::Subprocess pump(program, {}, {"NOTIFY_SOCKET=" + notify.path()});
+        std::optional<testing::ProcessResult> ended = pump.Wait(std::chrono::seconds(30));
+        ASSERT_TRUE(ended) << "the service did not end";
+        EXPECT_EQ(ended->exit_status, 1);
+        EXPECT_EQ(notify.Receive(0), "");
+    }
+}
+
 // The service as systemd runs it, without LANG: it says it is ready on the
 // notification socket, and a stop (SIGTERM from systemctl, SIGINT from a
 // terminal, SIGHUP from a closed one) wakes the real event loop's wait and
 // ends it promptly, status 0. A hang-up ignored at the start (nohup) is not
 // caught.
 TEST(RunningService, EndsPromptlyOnAStopSignal) {
+    testing::TestDatabase db(testing::Backend::kSqlite);
+    TempFolder app;
+    const std::string program = PlaceConfiguredProgram(app, db.dsn());
     const struct {
         int signal;
         bool nohup;
@@ -208,8 +238,8 @@ TEST(RunningService, EndsPromptlyOnAStopSignal) {
         SCOPED_TRACE("signal " + std::to_string(signal) + (nohup ? " under nohup" : ""));
         NotifySocket notify;
         testing::Subprocess pump(
-            nohup ? "/usr/bin/nohup" : KOLBIPUMP_PATH,
-            nohup ? std::vector<std::string>{KOLBIPUMP_PATH} : std::vector<std::string>{},
+            nohup ? "/usr/bin/nohup" : program,
+            nohup ? std::vector<std::string>{program} : std::vector<std::string>{},
             {"NOTIFY_SOCKET=" + notify.path(), "LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"});
         ASSERT_GT(pump.pid(), 0);
         ASSERT_EQ(notify.Receive(30000), "READY=1") << "the service never got ready";

@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "codec/cls_huffman.h"
 #include "common/pending_events.h"
+#include "queue/queue_test.h"
 #include "service/leading_number.h"
 #include "support/pump_fixture.h"
 
@@ -22,6 +24,7 @@ using ::testing::AllOf;
 using ::testing::ElementsAre;
 using testing::ExitStatusOf;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 using Entry = std::pair<int, std::string>;  // syslog priority, text
 
 // Records what the pump asks of systemd and syslog.
@@ -34,9 +37,11 @@ public:
         systemctl_calls.push_back(arguments);
         return systemctl_status;
     }
-    bool UnderServiceManager() override { return false; }
-    // Never under systemd here: there is nobody to tell.
-    void Notify(const std::string& state) override { ADD_FAILURE() << "told systemd " << state; }
+    bool UnderServiceManager() override { return under_manager; }
+    void Notify(const std::string& state) override {
+        if (!under_manager) ADD_FAILURE() << "told systemd " << state << " without it";
+        notified.push_back(state);
+    }
     void SystemLog(int priority, const std::string& text) override {
         log_entries.emplace_back(priority, text);
     }
@@ -44,6 +49,8 @@ public:
     std::string executable = "/opt/kolbi/kolbipump";
     std::string unit_folder;
     int systemctl_status = 0;
+    bool under_manager = false;
+    std::vector<std::string> notified;
     std::vector<std::vector<std::string>> systemctl_calls;
     std::vector<Entry> log_entries;
 };
@@ -322,6 +329,96 @@ TEST_F(PumpHostTest, UnhandledFailuresGoToTheEventLog) {
                   "event 109: Error No: 75, Error Description: unreadable (not in the "
                   "error log: logging is off)"}));
 }
+
+// The service as systemd runs it, on a real database and the pump's own
+// processing. It is ready only once the INI was read and the database opened;
+// a setup that cannot work ends the program first (status 1), the reason in
+// the journal. Then the status line and the metrics file follow the rounds.
+class ServiceRoundTest : public testing::DbTest {
+protected:
+    void SetUp() override {
+        DbTest::SetUp();
+        if (HasFatalFailure() || IsSkipped()) return;
+        std::filesystem::create_directories(pump_.app / "in/incoming");
+        platform.under_manager = true;
+    }
+    void WriteIni(const std::string& dsn, const std::string& incoming) {
+        pump_.WriteIni("DsnEntry=" + dsn + "\r\n",
+                       "Refresh=1\r\nincomingFilesPath=" + incoming + "\r\nLogError=yes\r\n" +
+                           "MetricsFile=" + pump_.app / "kolbipump.prom" + "\r\n");
+    }
+    std::optional<int> Advance(seconds by) {
+        pump_.clock.Advance(by);
+        return ExitStatusOf([&] { host->loop().RunDue(); });
+    }
+    std::string Metric(const std::string& name) {
+        const std::string text = pump_.app.Read("kolbipump.prom");
+        const std::size_t at = text.find("\n" + name + " ");
+        if (at == std::string::npos) return "(none)";
+        const std::size_t start = at + name.size() + 2;
+        return text.substr(start, text.find('\n', start) - start);
+    }
+
+    FakeServicePlatform platform;
+    ProcessPriority priority{[](int) { return true; }};
+    std::unique_ptr<PumpHost> host =
+        std::make_unique<PumpHost>(platform, priority, PumpHost::Options{false});
+};
+
+TEST_P(ServiceRoundTest, ABrokenSetupEndsBeforeReady) {
+    const std::pair<std::string, std::string> broken[] = {
+        {"kolbi_no_such_dsn", pump_.app / "in"},  // the database cannot be opened
+        {db_->dsn(), pump_.app / "missing"},      // no incoming folder
+    };
+    for (const auto& [dsn, incoming] : broken) {
+        SCOPED_TRACE(dsn + " " + incoming);
+        WriteIni(dsn, incoming);
+        pump_.journal.clear();
+        EXPECT_EQ(ExitStatusOf([&] { host->Load(""); }), kExitFailure);
+        EXPECT_THAT(platform.notified, IsEmpty());
+        ASSERT_FALSE(pump_.journal.empty());
+        EXPECT_EQ(pump_.journal.back().priority, 3);
+        host = std::make_unique<PumpHost>(platform, priority, PumpHost::Options{false});
+    }
+}
+
+TEST_P(ServiceRoundTest, StatusAndMetricsFollowTheRounds) {
+    WriteIni(db_->dsn(), pump_.app / "in");
+    ASSERT_EQ(ExitStatusOf([&] { host->Load(""); }), std::nullopt);
+    EXPECT_TRUE(DBConnected());
+    ASSERT_EQ(ExitStatusOf([&] { host->loop().DoEvents(); }), std::nullopt);  // Start
+    EXPECT_THAT(platform.notified, ElementsAre("READY=1", "STATUS=Running"));
+    EXPECT_FALSE(pump_.app.Has("kolbipump.prom"));
+
+    // The start of processing, then a round with nothing to take.
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    EXPECT_EQ(platform.notified.back(),
+              "STATUS=Running: 0 reports, 0 set aside, 0 errors; queue 0 + 0; last cycle 09:05:03 "
+              "took 0.0 s");
+    EXPECT_EQ(Metric("kolbipump_cycles_total"), "1");
+    const std::string first_success = Metric("kolbipump_last_success_timestamp_seconds");
+
+    // A round of a report and a file that is none, and no agent writes any more.
+    pump_.app.Write("in/PC042_1.SILog", clsHuffman().EncodeString(testing::kReport));
+    pump_.app.Write("in/PC099_1.SILog", "no stream");
+    pump_.clock.AdvanceWall(std::chrono::hours(1));
+    ASSERT_EQ(Advance(seconds(30)), std::nullopt);
+    EXPECT_THAT(platform.notified.back(),
+                HasSubstr("STATUS=Running: 1 reports, 1 set aside, 1 errors; queue 0 + 0; "));
+    EXPECT_EQ(Metric("kolbipump_reports_processed_total"), "1");
+    EXPECT_EQ(Metric("kolbipump_reports_set_aside_total"), "1");
+    EXPECT_EQ(Metric("kolbipump_errors_total"), "1");
+    EXPECT_EQ(Metric("kolbipump_cycles_total"), "2");
+    EXPECT_NE(Metric("kolbipump_last_success_timestamp_seconds"), first_success);
+
+    ::raise(SIGUSR1);  // Pause keeps its word, with the facts after it
+    ASSERT_EQ(ExitStatusOf([&] { host->loop().DoEvents(); }), std::nullopt);
+    EXPECT_THAT(platform.notified.back(),
+                HasSubstr("STATUS=Paused: the stop watchdog is off; 1 reports, 1 set aside"));
+}
+
+KOLBI_ON_BOTH_DATABASES(ServiceRoundTest);
 
 }  // namespace
 }  // namespace kolbi
