@@ -87,7 +87,8 @@ std::string PumpMetrics::StatusFacts() const {
     return Grouped(reports_) + " reports, " + Grouped(set_aside_) + " set aside, " +
            Grouped(errors_) + " errors; queue " + Grouped(static_cast<std::uint64_t>(compressed_)) +
            " + " + Grouped(static_cast<std::uint64_t>(decompressed_)) + "; last cycle " +
-           ClockTime(last_cycle_end_) + " took " + Fixed(static_cast<double>(last_duration_.count()) / 1000.0, "%.1f") + " s" +
+           ClockTime(last_cycle_end_) + " took " +
+           Fixed(static_cast<double>(last_duration_.count()) / 1000.0, "%.1f") + " s" +
            (last_completed_ ? "" : " (cut short)");
 }
 

@@ -114,9 +114,8 @@ std::string PaceLine(const Form1& form) {
         std::snprintf(buffer, sizeof buffer, "%.1f", *rate);
         pace = std::string(buffer) + " rapport(s)/s";
     }
-    return "Débit : " + pace + "    En attente : " +
-           std::to_string(form.lfLogCode.ListCount()) + " compressé(s) + " +
-           std::to_string(form.lfLog.ListCount()) + " décompressé(s)";
+    return "Débit : " + pace + "    En attente : " + std::to_string(form.lfLogCode.ListCount()) +
+           " compressé(s) + " + std::to_string(form.lfLog.ListCount()) + " décompressé(s)";
 }
 
 bool IsAcknowledge(int key) {

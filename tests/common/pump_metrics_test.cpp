@@ -14,8 +14,8 @@
 namespace kolbi {
 namespace {
 
-using ::testing::HasSubstr;
 using std::chrono::milliseconds;
+using ::testing::HasSubstr;
 
 // A cycle's facts read as the operator expects them, with the rate of the
 // cycle running while it runs; a cycle cut short says so and is no success.
@@ -86,9 +86,9 @@ TEST(PumpMetrics, TheTextIsWellFormedExposition) {
 }
 
 TEST(PumpMetrics, DatabaseErrorsAreTheDataAccessNumbers) {
-    for (std::int32_t number : {errnum::kUnspecified, errnum::kConversionFailed, -2147217900,
-                                -2147217864, -2147217873, -2147217833, -2147217887, 3021, 3265,
-                                errnum::kObjectClosed, errnum::kObjectOpen, 3709}) {
+    for (std::int32_t number :
+         {errnum::kUnspecified, errnum::kConversionFailed, -2147217900, -2147217864, -2147217873,
+          -2147217833, -2147217887, 3021, 3265, errnum::kObjectClosed, errnum::kObjectOpen, 3709}) {
         EXPECT_TRUE(IsDatabaseErrorNumber(number)) << number;
     }
     for (std::int32_t number : {0, 5, 6, 13, 53, 61, 75, 76, errnum::kComponentBase}) {

@@ -18,8 +18,8 @@ using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 using ::testing::Not;
-using ::testing::StartsWith;
 using testing::ProcessResult;
+using ::testing::StartsWith;
 using testing::TempFolder;
 
 std::string Ini(const std::string& database, const std::string& soft_inventory) {
@@ -56,7 +56,8 @@ TEST(PumpCheck, EachBrokenSetupFailsWithItsReason) {
     const Case cases[] = {
         {"no INI", "", "configuration file " + app / "KolbiPumps.ini" + " is not there"},
         {"INI unreadable", "/", app / "KolbiPumps.ini" + " is not a regular file"},
-        {"no DsnEntry", Ini("SQLUser=pump\r\n", in_ini), "names no data source: [DataBase] DsnEntry"},
+        {"no DsnEntry", Ini("SQLUser=pump\r\n", in_ini),
+         "names no data source: [DataBase] DsnEntry"},
         {"no incoming folder", Ini("DsnEntry=x\r\n", ""), "names no incoming folder"},
         {"missing incoming folder", Ini("DsnEntry=x\r\n", "incomingFilesPath=" + in + "x\r\n"),
          "incoming folder " + in + "x is not there"},
@@ -68,10 +69,12 @@ TEST(PumpCheck, EachBrokenSetupFailsWithItsReason) {
          "incoming folder " + read_only + " cannot be written: "},
         {"decompressed folder a link", Ini("DsnEntry=x\r\n", in_ini),
          "decompressed folder " + in + "/incoming is a symbolic link"},
-        {"unknown data source", Ini("DsnEntry=kolbi_no_such_dsn\r\n", "incomingFilesPath=" + app.path()),
+        {"unknown data source",
+         Ini("DsnEntry=kolbi_no_such_dsn\r\n", "incomingFilesPath=" + app.path()),
          "data source kolbi_no_such_dsn cannot be reached: "},
         {"unreachable server",
-         Ini("SQLSERVER=nowhere\r\nSQLUser=pump\r\nSQLPass=s3cret;x\r\n", "incomingFilesPath=" + app.path()),
+         Ini("SQLSERVER=nowhere\r\nSQLUser=pump\r\nSQLPass=s3cret;x\r\n",
+             "incomingFilesPath=" + app.path()),
          "server nowhere cannot be reached: "},
     };
     app.Write("file", "");
@@ -79,8 +82,8 @@ TEST(PumpCheck, EachBrokenSetupFailsWithItsReason) {
     std::filesystem::create_directory_symlink("/tmp", in + "/incoming");
     if (!root) {
         std::filesystem::create_directory(read_only);
-        std::filesystem::permissions(read_only, std::filesystem::perms::owner_read |
-                                                    std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(
+            read_only, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -94,8 +97,7 @@ TEST(PumpCheck, EachBrokenSetupFailsWithItsReason) {
         EXPECT_EQ(run.exit_status, 1);
         EXPECT_EQ(run.out, "");
         EXPECT_THAT(run.err, AllOf(StartsWith("kolbipump-check: "), HasSubstr(c.reason),
-                                   Not(HasSubstr("s3cret")),
-                                   MatchesRegex("[^\n]*\n")));
+                                   Not(HasSubstr("s3cret")), MatchesRegex("[^\n]*\n")));
     }
     EXPECT_EQ(testing::RunProcess(KOLBIPUMP_CHECK_PATH, {"--folder"}).exit_status, 2);
 }
@@ -110,16 +112,17 @@ TEST_P(PumpCheckPasses, AWorkingSetupPasses) {
     app.Write("in/PC042_1.SILog", clsHuffman().EncodeString("A!Tool!Tool!1!(c) Delta\r\n"));
     app.Write("KolbiPumps.ini",
               Ini("DsnEntry=" + db_->dsn() + "\r\n", "incomingFilesPath=" + app / "in" + "\r\n"));
-    const std::string ok = "ok: " + app / "KolbiPumps.ini" + ", data source " + db_->dsn() +
-                           " (" + (GetParam() == testing::Backend::kSqlite ? "SQLite" : "PostgreSQL") +
+    const std::string ok = "ok: " + app / "KolbiPumps.ini" + ", data source " + db_->dsn() + " (" +
+                           (GetParam() == testing::Backend::kSqlite ? "SQLite" : "PostgreSQL") +
                            "), incoming folder " + app / "in" +
                            " (1 compressed and 0 decompressed report(s) waiting), schema current\n";
     const ProcessResult run = Check(app.path());
     EXPECT_EQ(run.exit_status, 0) << run.err;
     EXPECT_EQ(run.out, ok);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(Names(app.path()), (std::vector<std::string>{"KolbiPumps.ini", "in", "in/PC042_1.SILog",
-                                                           "in/incoming"}));  // no probe left
+    EXPECT_EQ(Names(app.path()),
+              (std::vector<std::string>{"KolbiPumps.ini", "in", "in/PC042_1.SILog",
+                                        "in/incoming"}));  // no probe left
 
     const std::string beside = app / "kolbipump-check";
     std::filesystem::copy_file(KOLBIPUMP_CHECK_PATH, beside);

@@ -56,10 +56,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kolbipump-check: %s\n", reason.c_str());
         return 1;
     }
-    std::printf("ok: %s, %s (%s), incoming folder %s (%d compressed and %d decompressed "
-                "report(s) waiting), schema current\n",
-                facts.ini_file.c_str(), facts.data_source.c_str(), facts.dbms.c_str(),
-                facts.incoming_folder.c_str(), facts.compressed_waiting,
-                facts.decompressed_waiting);
+    std::printf(
+        "ok: %s, %s (%s), incoming folder %s (%d compressed and %d decompressed "
+        "report(s) waiting), schema current\n",
+        facts.ini_file.c_str(), facts.data_source.c_str(), facts.dbms.c_str(),
+        facts.incoming_folder.c_str(), facts.compressed_waiting, facts.decompressed_waiting);
     return 0;
 }

@@ -36,7 +36,8 @@ void CheckIni(const std::string& ini) {
     if (!Fs().PathExists(ini)) Fail("configuration file " + ini + " is not there");
     if (!Fs().FileLength(ini)) Fail("configuration file " + ini + " is not a regular file");
     errno = 0;
-    if (!Fs().ReadFile(ini)) Fail("configuration file " + ini + " cannot be read: " + Reason(errno));
+    if (!Fs().ReadFile(ini))
+        Fail("configuration file " + ini + " cannot be read: " + Reason(errno));
 }
 
 void ReadSettings(PumpSettings& s) {
@@ -50,8 +51,9 @@ void ReadSettings(PumpSettings& s) {
         Fail(s.IniFile + " names no data source: [DataBase] DsnEntry is empty or missing");
     }
     if (s.incomingFilesPath.empty()) {
-        Fail(s.IniFile + " names no incoming folder: [SoftInventory] incomingFilesPath is empty "
-                         "or missing");
+        Fail(s.IniFile +
+             " names no incoming folder: [SoftInventory] incomingFilesPath is empty "
+             "or missing");
     }
 }
 
@@ -85,8 +87,9 @@ void CheckFolders(const PumpSettings& s, SetupFacts& facts) {
     // that is a link or no folder.
     const std::string decompressed = incoming + kDecompressedSubfolder;
     if (Fs().IsLink(decompressed)) {
-        Fail("decompressed folder " + decompressed + " is a symbolic link, not a folder of the "
-                                                     "pump's");
+        Fail("decompressed folder " + decompressed +
+             " is a symbolic link, not a folder of the "
+             "pump's");
     }
     if (Fs().PathExists(decompressed)) CheckFolder(decompressed, "decompressed folder");
     CheckWritable(s.AppFolder, "program folder (error log, FAILED)");
