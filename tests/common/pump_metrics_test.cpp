@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <sstream>
 
 #include "common/runtime_error.h"
 #include "support/temp_folder.h"
@@ -58,31 +57,6 @@ TEST(PumpMetrics, StatusFactsAndThroughputFollowTheCycles) {
     EXPECT_EQ(value(second, "kolbipump_cycles_total"), "2");
     EXPECT_EQ(value(second, "kolbipump_database_errors_total"), "1");
     EXPECT_EQ(value(second, "kolbipump_cycle_duration_seconds"), "0.060");
-}
-
-// Each metric comes with its help and type, counters named _total, and
-// nothing else is in the text (a stray line breaks the whole file for the
-// node exporter).
-TEST(PumpMetrics, TheTextIsWellFormedExposition) {
-    std::istringstream lines(PumpMetrics().PrometheusText());
-    std::string line;
-    int metrics = 0;
-    while (std::getline(lines, line)) {
-        std::smatch help;
-        ASSERT_TRUE(std::regex_match(line, help, std::regex("# HELP (kolbipump_[a-z_]+) .+")))
-            << line;
-        const std::string name = help[1];
-        ASSERT_TRUE(std::getline(lines, line));
-        std::smatch type;
-        ASSERT_TRUE(std::regex_match(line, type, std::regex("# TYPE (\\S+) (counter|gauge)")))
-            << line;
-        EXPECT_EQ(type[1], name);
-        EXPECT_EQ(type[2] == "counter", name.ends_with("_total")) << name;
-        ASSERT_TRUE(std::getline(lines, line));
-        EXPECT_TRUE(std::regex_match(line, std::regex(name + " [0-9]+(\\.[0-9]+)?"))) << line;
-        ++metrics;
-    }
-    EXPECT_EQ(metrics, 9);
 }
 
 TEST(PumpMetrics, DatabaseErrorsAreTheDataAccessNumbers) {

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <tuple>
+
 #include "common/profile_file.h"
 #include "common/pump_metrics.h"
 #include "common/runtime_error.h"
@@ -161,40 +163,33 @@ void Fail(std::int32_t number) { throw RuntimeError(number, "it broke"); }
 // with its number and place as fields; a date-format switch's line as a
 // notice. Errors count, database ones apart.
 TEST_F(WriteLogTest, EveryLineAlsoGoesToTheJournalWithItsNumberAndProcedure) {
-    Procedure proc("in procedure SaveNewPoste of Module ModSI", AfterReport::kContinue);
+    const std::string where = "in procedure SaveNewPoste of Module ModSI";
+    Procedure proc(where, AfterReport::kContinue);
     proc.Run([] { Fail(errnum::kConversionFailed); });
     Settings().LogErrors = false;
     proc.Run([] { Fail(dberr::kIntegrityViolation); });
     WriteLog("Poste Z\xFCrich\r\nforged", kLevelWarning, 0);
     WriteLog("Incoming Files Path  not found or invalid !", kLevelError, 0,
              "Error during NTServiceOCX_Start event, ");
-
-    struct Expected {
-        int priority;
-        std::string message;
-        std::int32_t number;
-        std::string location;
-    };
-    const std::string where = "in procedure SaveNewPoste of Module ModSI";
-    const Expected expected[] = {
-        {3, "Error No: -2147217913, Error Description: it broke, " + where, -2147217913, where},
-        {5,
-         "Setting      --> [ 04-12-2026, 9:5:3 ] SQL Date Format was not set or invalid, "
-         "LOTUPump set SQL Date Format to MM-DD-YY.",
-         0, ""},
-        {3, "Error No: -2147217873, Error Description: it broke, " + where, -2147217873, where},
-        {4, "Poste Z\xC3\xBCrich  forged", 0, ""},
-        {3, "Incoming Files Path  not found or invalid !", 0,
-         "Error during NTServiceOCX_Start event, "},
-    };
-    ASSERT_EQ(pump_.journal.size(), std::size(expected));
-    for (std::size_t i = 0; i < pump_.journal.size(); ++i) {
-        const JournalEntry& entry = pump_.journal[i];
-        EXPECT_EQ(entry.priority, expected[i].priority) << i;
-        EXPECT_EQ(entry.message, expected[i].message) << i;
-        EXPECT_EQ(entry.error_number, expected[i].number) << i;
-        EXPECT_EQ(entry.location, expected[i].location) << i;
+    using Entry = std::tuple<int, std::string, std::int32_t, std::string>;
+    std::vector<Entry> entries;
+    for (const JournalEntry& e : pump_.journal) {
+        entries.emplace_back(e.priority, e.message, e.error_number, e.location);
     }
+    EXPECT_THAT(
+        entries,
+        ElementsAre(
+            Entry{3, "Error No: -2147217913, Error Description: it broke, " + where, -2147217913,
+                  where},
+            Entry{5,
+                  "Setting      --> [ 04-12-2026, 9:5:3 ] SQL Date Format was not set or invalid, "
+                  "LOTUPump set SQL Date Format to MM-DD-YY.",
+                  0, ""},
+            Entry{3, "Error No: -2147217873, Error Description: it broke, " + where, -2147217873,
+                  where},
+            Entry{4, "Poste Z\xC3\xBCrich  forged", 0, ""},
+            Entry{3, "Incoming Files Path  not found or invalid !", 0,
+                  "Error during NTServiceOCX_Start event, "}));
     EXPECT_EQ(ProcedureOf(where), "SaveNewPoste");
     EXPECT_EQ(ProcedureOf("Error during NTServiceOCX_Start event, "),
               "Error during NTServiceOCX_Start event, ");

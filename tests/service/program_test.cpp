@@ -204,23 +204,6 @@ std::string PlaceConfiguredProgram(const TempFolder& app, const std::string& dsn
     return PlaceProgram(app);
 }
 
-// Under systemd a setup that cannot work ends the service before it is
-// ready, status 1, so that `systemctl start` fails.
-TEST(RunningService, ABrokenSetupNeverGetsReady) {
-    for (bool with_ini : {false, true}) {
-        SCOPED_TRACE(with_ini ? "unknown data source" : "no INI");
-        TempFolder app;
-        const std::string program =
-            with_ini ? PlaceConfiguredProgram(app, "kolbi_no_such_dsn") : PlaceProgram(app);
-        NotifySocket notify;
-        testing::Subprocess pump(program, {}, {"NOTIFY_SOCKET=" + notify.path()});
-        std::optional<testing::ProcessResult> ended = pump.Wait(std::chrono::seconds(30));
-        ASSERT_TRUE(ended) << "the service did not end";
-        EXPECT_EQ(ended->exit_status, 1);
-        EXPECT_EQ(notify.Receive(0), "");
-    }
-}
-
 // The service as systemd runs it, without LANG: it says it is ready on the
 // notification socket, and a stop (SIGTERM from systemctl, SIGINT from a
 // terminal, SIGHUP from a closed one) wakes the real event loop's wait and
