@@ -14,10 +14,10 @@ namespace kolbi {
 
 // The status screen: the terminal view of Form1 in visible mode, drawn with
 // ncurses. It shows the banner, lblInfo, the pump's pace and backlog, the
-// START button, the compressed
-// files waiting, the frame with the decompressed files and Label1, lstInFile
-// and the four product lists under their captions. While it is open, message
-// boxes are modal boxes on it. Only one screen exists at a time.
+// START button, the compressed files waiting, the frame with the decompressed
+// files and Label1, lstInFile and the four product lists under their
+// captions. While it is open, message boxes are modal boxes on it. Only one
+// screen exists at a time.
 class StatusScreen : public MessageBoxPresenter {
 public:
     // What a key press asks for.
