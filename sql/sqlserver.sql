@@ -6,7 +6,13 @@
 -- anyway: the SQLite and PostgreSQL scripts compare them the same way. Other
 -- text columns take the database's default collation (case-insensitive
 -- unless chosen otherwise). Names are nvarchar. Identity keys are int
--- IDENTITY(1,1). Getdate() is the server's own.
+-- IDENTITY(1,1). Getdate() is the server's own. The version of this schema is
+-- the one row of SchemaVersion; "kolbidb upgrade" brings an older database to it.
+
+CREATE TABLE SchemaVersion (
+    Version int NOT NULL
+);
+INSERT INTO SchemaVersion (Version) VALUES (4);
 
 CREATE TABLE Postes (
     PosteID int IDENTITY(1, 1) NOT NULL CONSTRAINT PK_Postes PRIMARY KEY,
