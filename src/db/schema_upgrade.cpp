@@ -221,10 +221,6 @@ void UpgradeInTransaction(Connection& connection, bool versioned, std::vector<Se
     }
     // A version table of a later schema script than the first is made anew too.
     if (versioned) connection.ExecuteDirect(SqlText("DROP TABLE SchemaVersion"));
-    if (connection.dbms() == Dbms::kPostgreSql) {
-        // The collation of the second and third scripts, which nothing uses now.
-        connection.ExecuteDirect(SqlText("DROP COLLATION IF EXISTS kolbi_name"));
-    }
     ApplySchema(connection);
     for (SetAside& table : tables) {
         const std::vector<std::string> now = ColumnsOf(connection, table.table);
@@ -253,6 +249,10 @@ void UpgradeInTransaction(Connection& connection, bool versioned, std::vector<Se
         SqlText drop("DROP TABLE ");
         drop.Identifier(connection, connection.FoldIdentifier(table.copy));
         connection.ExecuteDirect(drop);
+    }
+    if (connection.dbms() == Dbms::kPostgreSql) {
+        // The collation of earlier scripts, which nothing uses any more.
+        connection.ExecuteDirect(SqlText("DROP COLLATION IF EXISTS kolbi_name"));
     }
 }
 
