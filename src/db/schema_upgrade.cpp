@@ -15,6 +15,9 @@
 namespace kolbi {
 namespace {
 
+// ODBC's SQL_CHAR: how the PostgreSQL driver describes a bpchar column.
+constexpr int kSqlChar = 1;
+
 // The text with every run of blanks made one space, in lower case: SQLite
 // keeps a CREATE text as it was sent, but whitespace and case say nothing.
 std::string Normalized(std::string_view text) {
@@ -123,14 +126,15 @@ const std::map<std::string, std::string>& IdentityColumns() {
     return columns;
 }
 
-std::vector<std::string> ColumnsOf(Connection& connection, const std::string& table) {
+std::vector<ColumnInfo> ColumnInfosOf(Connection& connection, const std::string& table) {
     SqlText select("SELECT * FROM ");
     select.Identifier(connection, connection.FoldIdentifier(table)).Add(" WHERE 1 = 0");
-    const ResultSet result = connection.QueryDirect(select);
+    return *connection.QueryDirect(select).columns;
+}
+
+std::vector<std::string> ColumnsOf(Connection& connection, const std::string& table) {
     std::vector<std::string> names;
-    for (const ColumnInfo& column : *result.columns) {
-        names.push_back(column.name);
-    }
+    for (const ColumnInfo& column : ColumnInfosOf(connection, table)) names.push_back(column.name);
     return names;
 }
 
@@ -198,13 +202,22 @@ struct SetAside {
     std::string table;
     std::string copy;
     std::vector<std::string> columns;
+    std::set<std::string> blank_padded;
     std::int64_t highest = 0;
     std::int64_t rows = 0;
 };
 
 void UpgradeInTransaction(Connection& connection, bool versioned, std::vector<SetAside>& tables) {
     for (const std::string& name : ExistingPumpTables(connection)) {
-        SetAside table{name, "kolbi_upgrade_" + name, ColumnsOf(connection, name)};
+        SetAside table;
+        table.table = name;
+        table.copy = "kolbi_upgrade_" + name;
+        for (const ColumnInfo& column : ColumnInfosOf(connection, name)) {
+            table.columns.push_back(column.name);
+            if (connection.dbms() == Dbms::kPostgreSql && column.sql_type == kSqlChar) {
+                table.blank_padded.insert(column.name);
+            }
+        }
         auto identity = IdentityColumns().find(name);
         if (identity != IdentityColumns().end()) {
             table.highest = HighestIdentity(connection, name, identity->second);
@@ -233,13 +246,24 @@ void UpgradeInTransaction(Connection& connection, bool versioned, std::vector<Se
             }
         }
         SqlText columns;
+        SqlText values;
         for (std::size_t n = 0; n < kept.size(); ++n) {
-            if (n > 0) columns.Add(", ");
+            if (n > 0) {
+                columns.Add(", ");
+                values.Add(", ");
+            }
             columns.Identifier(connection, kept[n]);
+            // An earlier PostgreSQL script stored names as bpchar, whose
+            // cast to text cuts the trailing spaces; its output keeps them.
+            if (table.blank_padded.count(kept[n])) {
+                values.Add("concat(").Identifier(connection, kept[n]).Add(")");
+            } else {
+                values.Identifier(connection, kept[n]);
+            }
         }
         SqlText insert("INSERT INTO ");
         insert.Identifier(connection, connection.FoldIdentifier(table.table)).Add(" (");
-        insert.Add(columns).Add(") SELECT ").Add(columns).Add(" FROM ");
+        insert.Add(columns).Add(") SELECT ").Add(values).Add(" FROM ");
         insert.Identifier(connection, connection.FoldIdentifier(table.copy));
         table.rows = kept.empty() ? 0 : connection.ExecuteDirect(insert);
         auto identity = IdentityColumns().find(table.table);
