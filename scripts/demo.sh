@@ -63,7 +63,8 @@ if compgen -G "$incoming/*.SILog" >/dev/null; then
     echo "FAILED: reports left in the incoming folder" >&2
     exit 1
 fi
-echo "OK: both rounds are in demo/inventory.db (sqlite3 demo/inventory.db to look)."
+echo "OK: both rounds are in demo/inventory.db (sqlite3 demo/inventory.db to look; the pump"
+echo "    matches names by the *_Key columns: SELECT * FROM Postes WHERE Poste_Nom_Key = 'pc042')."
 echo "   To watch the pump work on its status screen, drop a round and press s:"
 echo "   $bin/kolbi-agent-sim --workstations $workstations --round 3 --seed 2026 --out $incoming"
 echo "   ODBCINI=$ODBCINI demo/pump/kolbipump -s"

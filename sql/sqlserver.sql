@@ -3,10 +3,17 @@
 -- The name columns the pump looks rows up by (workstation, product, ODBC
 -- driver and data source) compare without regard to case, whatever the
 -- database's default collation, and "=" ignores trailing spaces on SQL Server
--- anyway: the SQLite and PostgreSQL scripts compare them the same way. Other
+-- anyway (the SQLite and PostgreSQL scripts keep a key column beside each such
+-- name, which the pump's look-ups compare there, to the same effect). Other
 -- text columns take the database's default collation (case-insensitive
 -- unless chosen otherwise). Names are nvarchar. Identity keys are int
--- IDENTITY(1,1). Getdate() is the server's own.
+-- IDENTITY(1,1). Getdate() is the server's own. The version of this schema is
+-- the one row of SchemaVersion; "kolbidb upgrade" brings an older database to it.
+
+CREATE TABLE SchemaVersion (
+    Version int NOT NULL
+);
+INSERT INTO SchemaVersion (Version) VALUES (4);
 
 CREATE TABLE Postes (
     PosteID int IDENTITY(1, 1) NOT NULL CONSTRAINT PK_Postes PRIMARY KEY,

@@ -250,6 +250,12 @@ struct Connection::Impl {
     template <class Consume>
     void Run(const SqlText& sql, Consume&& consume, bool direct = false, bool writes = false) {
         if (!open) ThrowNotOpen(sql.Text());
+        // SQL Server's collation compares names as the pump wants; SQLite and
+        // PostgreSQL compare the keys their schemas keep (db/name_key.h).
+        if (sql.ComparesNames() && (dbms == Dbms::kSqlite || dbms == Dbms::kPostgreSql)) {
+            Run(sql.WithNameKeys(), consume, direct, writes);
+            return;
+        }
         if (!Protecting()) {
             RunOnce(sql, consume, direct);
             return;

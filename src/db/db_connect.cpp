@@ -7,6 +7,7 @@
 #include "common/pump_settings.h"
 #include "common/status_text.h"
 #include "db/connection_string.h"
+#include "db/schema_version.h"
 #include "log/procedure.h"
 
 namespace kolbi {
@@ -37,6 +38,14 @@ void DBConnect() {
     proc.Run(
         [] { SetStatusText("Connexion \u00E0 la base de donn\u00E9es " + Settings().DsnEntry); });
     proc.Run([] { DBConnection().Open(); });
+    // A database of an older schema would lose rows (names too long for its
+    // columns, types it does not check): the pump does not write to one.
+    proc.Run([] {
+        if (std::optional<std::string> problem = SchemaNotCurrent(DBConnection())) {
+            DBConnection().Close();
+            throw RuntimeError(errnum::kUnspecified, *problem);
+        }
+    });
     proc.Run([] { g_connected = true; });
     proc.Run([] { SetStatusText(""); });
     proc.Run([] {

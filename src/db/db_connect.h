@@ -14,7 +14,8 @@ void SetDBConnected(bool connected);
 
 // Opens the shared connection unless DBConnected says it is open: builds the
 // connection string from Settings(), shows "Connexion à la base de données "
-// and DsnEntry as the status text, opens, sets DBConnected, clears the status
+// and DsnEntry as the status text, opens, refuses a database whose schema is
+// not current (SchemaNotCurrent), sets DBConnected, clears the status
 // text, runs the after-connect step (the activity row blanked, see
 // SetAfterConnect) and lets pending events run. On any failure, the
 // after-connect step's included: one standard error report "in procedure

@@ -13,6 +13,25 @@ constexpr std::int32_t kSqliteTooBig = 18;
 constexpr std::int32_t kSqliteConstraint = 19;
 constexpr std::int32_t kSqliteMismatch = 20;
 
+// A failed CHECK of the SQLite schema's type checks says which it was.
+std::int32_t SqliteCheckFailure(std::string_view message) {
+    constexpr std::string_view kCheck = "CHECK constraint failed: ";
+    const std::size_t at = message.find(kCheck);
+    if (at != std::string_view::npos) {
+        std::string_view name = message.substr(at + kCheck.size());
+        const std::size_t end = name.find_first_not_of(
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_");
+        name = name.substr(0, end);
+        auto ends_with = [&](std::string_view suffix) {
+            return name.size() > suffix.size() &&
+                   name.substr(name.size() - suffix.size()) == suffix;
+        };
+        if (ends_with("_type")) return errnum::kConversionFailed;
+        if (ends_with("_range")) return dberr::kDataOverflow;
+    }
+    return dberr::kIntegrityViolation;
+}
+
 }  // namespace
 
 Dbms DbmsFromName(std::string_view dbms_name) {
@@ -22,7 +41,8 @@ Dbms DbmsFromName(std::string_view dbms_name) {
     return Dbms::kUnknown;
 }
 
-std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code, Dbms dbms) {
+std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code, Dbms dbms,
+                            std::string_view message) {
     // 07006: the driver could not convert a value to or from the program's type.
     if (sqlstate == "22007" || sqlstate == "22008" || sqlstate == "22018" || sqlstate == "22P02" ||
         sqlstate == "07006") {
@@ -44,7 +64,7 @@ std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code,
             case kSqliteTooBig:
                 return dberr::kDataOverflow;
             case kSqliteConstraint:
-                return dberr::kIntegrityViolation;
+                return SqliteCheckFailure(message);
             case kSqliteMismatch:
                 return errnum::kConversionFailed;
             default:

@@ -53,7 +53,11 @@ Dbms DbmsFromName(std::string_view dbms_name);
 // SQLite's driver reports every failure as HY000 with SQLite's own result code
 // as the native code; for it the native code decides (1 -> command error,
 // 18 -> overflow, 19 -> integrity, 20 -> conversion), so a bad column name
-// ends no program on SQLite that it would not end on the servers.
-std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code, Dbms dbms);
+// ends no program on SQLite that it would not end on the servers. The SQLite
+// schema's type checks are CHECK constraints named <column>_type and
+// <column>_range; the driver's message names them, and they count as the
+// servers' conversion failure and overflow.
+std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code, Dbms dbms,
+                            std::string_view message = {});
 
 }  // namespace kolbi

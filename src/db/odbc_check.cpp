@@ -51,8 +51,8 @@ void ThrowFailure(SQLRETURN rc, SQLSMALLINT handle_type, SQLHANDLE handle, Dbms 
     if (!d.sqlstate.empty()) {
         description += " (SQLSTATE " + d.sqlstate + ", native " + std::to_string(d.native) + ")";
     }
-    throw RuntimeError(ErrorNumberFor(d.sqlstate, d.native, dbms), description, "ODBC", d.sqlstate,
-                       d.native);
+    throw RuntimeError(ErrorNumberFor(d.sqlstate, d.native, dbms, d.messages), description, "ODBC",
+                       d.sqlstate, d.native);
 }
 
 }  // namespace kolbi::odbc

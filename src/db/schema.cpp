@@ -36,6 +36,20 @@ std::string OneLine(std::string_view text) {
     return out;
 }
 
+// A trigger's statements end with ";" each, the trigger itself with "END;".
+bool InsideTriggerBody(std::string_view current) {
+    std::string_view text = current;
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    if (!EqualsNoCase(text.substr(0, 14), "CREATE TRIGGER")) return false;
+    return !(text.size() >= 3 && EqualsNoCase(text.substr(text.size() - 3), "END") &&
+             (text.size() == 3 || std::isspace(static_cast<unsigned char>(text[text.size() - 4]))));
+}
+
 void Keep(std::vector<std::string>& statements, std::string& current) {
     auto first = current.find_first_not_of(" \t\r\n");
     if (first != std::string::npos) {
@@ -45,12 +59,12 @@ void Keep(std::vector<std::string>& statements, std::string& current) {
     current.clear();
 }
 
-// The SQLite script's first table already needs the collation and the type
-// checks of the extension kolbi_getdate: a data source that does not load it
-// is named as the cause, before any table is made.
+// The pump's SQL needs Getdate(), which on SQLite the extension kolbi_getdate
+// gives: a data source that does not load it is named as the cause, before
+// any table is made.
 void RequireSqliteExtension(Connection& connection) {
     try {
-        connection.QueryDirect(SqlText("SELECT Getdate(), kolbi_typed(NULL, 'integer')"));
+        connection.QueryDirect(SqlText("SELECT Getdate()"));
     } catch (const RuntimeError& e) {
         throw RuntimeError(e.number(),
                            "The data source does not load the extension kolbi_getdate "
@@ -129,6 +143,9 @@ std::vector<std::string> SplitSqlScript(std::string_view script) {
             if (end == std::string_view::npos) end = script.size() - 1;
             current.append(script.substr(i, end - i + 1));
             i = end + 1;
+        } else if (c == ';' && InsideTriggerBody(current)) {
+            current.push_back(c);
+            ++i;
         } else if (c == ';') {
             Keep(statements, current);
             ++i;

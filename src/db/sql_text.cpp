@@ -1,7 +1,12 @@
 #include "db/sql_text.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "common/ascii.h"
 #include "common/cp1252.h"
 #include "db/connection.h"
+#include "db/name_key.h"
 
 namespace kolbi {
 
@@ -12,6 +17,16 @@ void SqlText::AppendWords(std::string_view words) {
 
 SqlText& SqlText::Add(SqlWords words) {
     AppendWords(words.text());
+    return *this;
+}
+
+SqlText& SqlText::Add(const SqlText& more) {
+    for (const NameMatch& match : more.name_matches_) {
+        name_matches_.push_back({sent_.size() + match.column_end, params_.size() + match.param});
+    }
+    text_.append(more.text_);
+    sent_.append(more.sent_);
+    params_.insert(params_.end(), more.params_.begin(), more.params_.end());
     return *this;
 }
 
@@ -36,11 +51,46 @@ SqlText& SqlText::Bound(std::string shown, Value value, int sql_type) {
     return *this;
 }
 
+// The procedures compare names as "WHERE Poste_Nom = 'x'" and
+// "Where ODBC_DrvName ='x'": a name column, then "=", just before the value.
+void SqlText::NoteNameMatch() {
+    std::size_t end = sent_.find_last_not_of(' ');
+    if (end == std::string::npos || sent_[end] != '=') return;
+    end = sent_.find_last_not_of(' ', end - 1);
+    if (end == std::string::npos) return;
+    const std::size_t column_end = end + 1;
+    std::size_t start = column_end;
+    while (start > 0 && (std::isalnum(static_cast<unsigned char>(sent_[start - 1])) ||
+                         sent_[start - 1] == '_')) {
+        --start;
+    }
+    if (!HasNameKey(std::string_view(sent_).substr(start, column_end - start))) return;
+    std::string before = sent_.substr(0, start);
+    std::transform(before.begin(), before.end(), before.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (before.find("where ") == std::string::npos) return;
+    name_matches_.push_back({column_end, params_.size()});
+}
+
+SqlText SqlText::WithNameKeys() const {
+    SqlText keyed = *this;
+    keyed.name_matches_.clear();
+    // From the last to the first, so that the earlier places stay where they are.
+    for (auto match = name_matches_.rbegin(); match != name_matches_.rend(); ++match) {
+        keyed.sent_.insert(match->column_end, "_Key");
+        Value& name = keyed.params_[match->param].value;
+        name = Value::Utf8(NameKey(name.utf8()));
+    }
+    return keyed;
+}
+
 SqlText& SqlText::Quoted(std::string_view cp1252) {
+    NoteNameMatch();
     return Bound("'" + std::string(cp1252) + "'", Value::Text(cp1252));
 }
 
 SqlText& SqlText::QuotedUtf8(std::string_view utf8) {
+    NoteNameMatch();
     Value value = Value::Utf8(std::string(utf8));
     // Shown as the database receives it: bytes that were no UTF-8 have been
     // read as Windows-1252, and the log must not get them raw either.

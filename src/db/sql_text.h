@@ -80,6 +80,8 @@ public:
 
     // Appends a fragment of the program's own SQL words, a string literal.
     SqlText& Add(SqlWords words);
+    // Appends another statement's text, with its parameters.
+    SqlText& Add(const SqlText& more);
     // Appends a table or column name (Windows-1252, spelled as the database
     // stores it) quoted by the connection's rules, so that no name can end
     // the identifier early.
@@ -104,6 +106,14 @@ public:
     const std::string& Sent() const { return sent_; }
     const std::vector<Parameter>& Params() const { return params_; }
 
+    // Whether the text compares a name column with a quoted value after its
+    // WHERE ("WHERE Poste_Nom = 'PC01'"; see name_key.h).
+    bool ComparesNames() const { return !name_matches_.empty(); }
+    // The same statement comparing those names through their key columns,
+    // for the databases that keep them: Text() unchanged, Sent()
+    // "... WHERE Poste_Nom_Key = ?" with the name's key bound.
+    SqlText WithNameKeys() const;
+
 private:
     // A whole statement taken as written (Windows-1252). Only the schema
     // scripts the program carries and the test suite's own statements are
@@ -114,10 +124,19 @@ private:
 
     void AppendWords(std::string_view words);
     SqlText& Bound(std::string shown, Value value, int sql_type = 0);
+    void NoteNameMatch();
+
+    // A name column compared with the next parameter: where its name ends in
+    // sent_, and the parameter's index.
+    struct NameMatch {
+        std::size_t column_end;
+        std::size_t param;
+    };
 
     std::string text_;
     std::string sent_;  // UTF-8
     std::vector<Parameter> params_;
+    std::vector<NameMatch> name_matches_;
 };
 
 }  // namespace kolbi

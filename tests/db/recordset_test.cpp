@@ -7,8 +7,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "common/cp1252.h"
 #include "db/command.h"
 #include "db/db_test.h"
+#include "db/name_key.h"
 #include "log/procedure.h"
 
 namespace kolbi {
@@ -212,10 +214,24 @@ TEST_P(RecordsetTest, NamesRoundTripAndCompareAsSqlServerDoes) {
     db_->Run(
         "INSERT INTO ODBC_Drv (ODBC_DrvName, ODBC_Desc, ODBC_ProdVers, ODBC_CPR) "
         "VALUES ('SQL Server', 'd', '1.0', 'M')");
-    EXPECT_EQ(db_->Rows("SELECT ODBC_ID FROM ODBC_Drv WHERE ODBC_DrvName = 'sql server ' AND "
-                        "ODBC_Desc = 'D' AND ODBC_ProdVers = '1.0 ' AND ODBC_CPR = 'm'")
-                  .size(),
-              1u);
+    rs.Open(connection(), SqlText("SELECT * from ODBC_Drv Where ODBC_DrvName =")
+                              .Quoted("sql server ")
+                              .Add(" AND ODBC_Desc =")
+                              .Quoted("D")
+                              .Add(" AND ODBC_ProdVers =")
+                              .Quoted("1.0 ")
+                              .Add(" AND ODBC_CPR =")
+                              .Quoted("m"));
+    EXPECT_EQ(rs.RecordCount(), 1u);
+    rs.Close();
+    // What a program of its own writes is keyed as what the pump writes.
+    std::string capitals;
+    for (int c = 0x20; c < 0x100; ++c) capitals.push_back(static_cast<char>(c));
+    Command(connection())
+        .Execute(
+            SqlText("INSERT INTO Postes (Poste_Nom) VALUES (").Quoted(capitals + "  ").Add(")"));
+    EXPECT_THAT(db_->Rows("SELECT Poste_Nom_Key FROM Postes"),
+                ElementsAre(Utf8ToCp1252(NameKey(Cp1252ToUtf8(capitals)))));
 }
 
 // A fetched column has room for 255 bytes, a piece read whole 1,023: values

@@ -76,8 +76,8 @@ TEST_P(PostgreSqlTransactionTest, OnlyTransactionsWaitForTheDisk) {
     EXPECT_EQ(pumps_.QueryDirect(show).rows.at(0).at(0).AsText(), "off");
 }
 
-// The trace the pipeline benchmark replays: statements with their values,
-// and the transactions, in the order sent.
+// The trace the pipeline benchmark replays: statements with their values
+// (a name looked up by its key), and the transactions, in the order sent.
 TEST_P(TransactionTest, TheTraceHoldsWhatWasSent) {
     testing::TempFolder folder;
     std::FILE* file = std::fopen((folder / "trace").c_str(), "w");
@@ -90,7 +90,7 @@ TEST_P(TransactionTest, TheTraceHoldsWhatWasSent) {
     std::fclose(file);
     const std::string trace = folder.Read("trace");
     const std::string select =
-        "S 40 1\nSELECT * FROM Postes WHERE Poste_Nom = ?\nP 1 12 7 0 7\nO'Brien\n";
+        "S 44 1\nSELECT * FROM Postes WHERE Poste_Nom_Key = ?\nP 1 12 7 0 7\no'brien\n";
     const bool sqlite = GetParam() == testing::Backend::kSqlite;
     EXPECT_LT(trace.find(sqlite ? "S 15 0\nBEGIN IMMEDIATE\n" : "T begin\n"), trace.find(select))
         << trace;

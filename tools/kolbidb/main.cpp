@@ -3,6 +3,7 @@
 //   kolbidb create --sqlite FILE --dsn NAME [--odbcini FILE] [--extension FILE]
 //   kolbidb create --dsn NAME
 //   kolbidb check --dsn NAME
+//   kolbidb upgrade --dsn NAME
 //
 // Exit status: 0 done, 1 failed, 2 wrong command line.
 
@@ -24,6 +25,8 @@
 #include "db/connection.h"
 #include "db/odbc_ini.h"
 #include "db/schema.h"
+#include "db/schema_upgrade.h"
+#include "db/schema_version.h"
 
 namespace kolbi {
 namespace {
@@ -46,7 +49,12 @@ constexpr const char* kHelp = R"(Usage:
       NAME (PostgreSQL or SQL Server; the driver tells which).
   kolbidb check --dsn NAME
       Connects to NAME and checks every table and column the pump uses, and
-      Getdate(); lists what is missing.
+      Getdate(), the schema version, and the types, collations, keys and
+      indexes against the current schema; lists what is missing or differs.
+  kolbidb upgrade --dsn NAME
+      Brings the database of NAME (SQLite or PostgreSQL), made by any earlier
+      version of kolbidb, to the current schema, keeping every row; all or
+      nothing. Back the database up first all the same.
   kolbidb --help
       Shows this text.
 
@@ -251,9 +259,33 @@ int Check(const Options& options) {
         Connection connection;
         ConnectTo(connection, "DSN=" + dsn);
         std::vector<std::string> problems = CheckSchema(connection);
+        if (std::optional<std::string> version = SchemaNotCurrent(connection)) {
+            problems.push_back(*version);
+        }
+        for (std::string& difference : CompareWithScript(connection)) {
+            problems.push_back(std::move(difference));
+        }
         if (!problems.empty()) return ReportProblems(problems, dsn);
         std::cout << "Data source " << dsn << " (" << connection.DbmsName()
-                  << "): every table and column the pump uses is there, and Getdate() works.\n";
+                  << "): the schema is the current one (version " << kSchemaVersion
+                  << "), and Getdate() works.\n";
+    } catch (const RuntimeError& e) {
+        return Fail(e.description());
+    }
+    return kDone;
+}
+
+int Upgrade(const Options& options) {
+    const std::string& dsn = *options.dsn;
+    try {
+        Connection connection;
+        ConnectTo(connection, "DSN=" + dsn);
+        std::cout << Shown(UpgradeSchema(connection)) << "\n";
+        std::vector<std::string> problems = CheckSchema(connection);
+        for (std::string& difference : CompareWithScript(connection)) {
+            problems.push_back(std::move(difference));
+        }
+        if (!problems.empty()) return ReportProblems(problems, dsn);
     } catch (const RuntimeError& e) {
         return Fail(e.description());
     }
@@ -269,7 +301,7 @@ int Main(int argc, char** argv) {
     if (std::optional<std::string> problem = ParseOptions(argc, argv, options)) {
         return Usage(*problem);
     }
-    if (options.command != "create" && options.command != "check") {
+    if (options.command != "create" && options.command != "check" && options.command != "upgrade") {
         return Usage("unknown command " + options.command);
     }
     if (!options.dsn) return Usage(options.command + " needs --dsn NAME");
@@ -288,9 +320,9 @@ int Main(int argc, char** argv) {
         return CreateOnServer(options);
     }
     if (options.sqlite || options.odbcini || options.extension) {
-        return Usage("check takes --dsn NAME only");
+        return Usage(options.command + " takes --dsn NAME only");
     }
-    return Check(options);
+    return options.command == "check" ? Check(options) : Upgrade(options);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 /* The pump's SQLite extension, kolbi_getdate.so; a data source loads it with
  * LoadExt=<absolute path>. It gives SQLite what the pump's SQL texts and
  * schema expect of a database: GETDATE(), the local date and time as SQL
- * Server gives it, "YYYY-MM-DD HH:MM:SS.mmm", so the texts run unchanged; the
- * collation kolbi_name of the name columns (name_collation.c); the type
- * checks kolbi_typed() (typed.c). */
+ * Server gives it, "YYYY-MM-DD HH:MM:SS.mmm", so the texts run unchanged.
+ * The current schema needs nothing else of it; the collation kolbi_name
+ * (name_collation.c) and the type checks kolbi_typed() (typed.c) stay for the
+ * databases of earlier schema scripts, which use them until kolbidb upgrade
+ * has rebuilt their tables. */
 #include "kolbi_sqlite.h"
 SQLITE_EXTENSION_INIT1
 
