@@ -67,7 +67,9 @@ apt-get satisfy -y --no-install-recommends "$(dpkg-deb -f "$deb" Depends)" >"$wo
 dpkg -i "$deb" || fail "dpkg -i $deb"
 
 step "checking the installed layout"
-for program in kolbipump kolbipump-once kolbidb he3 kolbi-agent-sim; do
+programs=(kolbipump kolbipump-once kolbidb he3 kolbi-agent-sim)
+if [ -e /usr/bin/kolbipump-check ]; then programs+=(kolbipump-check); fi
+for program in "${programs[@]}"; do
     [ -x "/usr/bin/$program" ] || fail "/usr/bin/$program is missing"
     readelf -S "/usr/bin/$program" | grep -q '\.debug_info' && fail "/usr/bin/$program is not stripped"
     [ -f "/usr/share/man/man1/$program.1.gz" ] || [ -f "/usr/share/man/man8/$program.8.gz" ] ||
@@ -90,6 +92,18 @@ exposure=$(sed -n 's/.*Overall exposure level for .*: \([0-9.]*\).*/\1/p' <<<"$s
 echo "systemd-analyze security: exposure $exposure (at most $max_exposure)"
 awk -v e="$exposure" -v m="$max_exposure" 'BEGIN { exit !(e <= m) }' ||
     fail "the unit's exposure $exposure is above $max_exposure"
+# MemoryDenyWriteExecute= holds for the programs and the ODBC drivers
+# installed (Debian's are all in .../odbc/), with what they load: no
+# executable stack, no text relocations.
+drivers=$(find /usr/lib/*/odbc -name '*.so' 2>/dev/null || true)
+for object in $( (for file in "${programs[@]/#//usr/bin/}" /usr/lib/kolbi/kolbi_getdate.so $drivers; do
+    echo "$file"
+    ldd "$file" | awk '/=> \// { print $3 }'
+done) | sort -u); do
+    if readelf -lW "$object" | grep -q 'GNU_STACK.*RWE' || readelf -dW "$object" | grep -q TEXTREL; then
+        fail "$object needs writable code, which the unit's MemoryDenyWriteExecute= forbids"
+    fi
+done
 # A copy of the program must not take the package's unit over.
 mkdir "$work/copy" && cp /usr/bin/kolbipump "$work/copy/"
 if refused=$(env -u SYSTEMD_UNIT_PATH "$work/copy/kolbipump" -i 2>&1); then
