@@ -101,6 +101,14 @@ bool ServiceControl::Uninstall() {
         last_error_ = path + " is not there";
         return false;
     }
+    // Another copy's unit, or a mask, is not this program's to remove.
+    const std::string executable = platform_.ExecutablePath();
+    if (auto other =
+            UnitOfAnotherProgram({display_name_, executable, FolderOf(executable), UnitName(), ""},
+                                 platform_.UnitFolder(), {})) {
+        last_error_ = "not removed: " + *other;
+        return false;
+    }
     const bool systemctl = platform_.SystemctlUsable();
     if (systemctl) {
         // A unit whose service could not be stopped or disabled stays, so

@@ -185,7 +185,7 @@ std::optional<std::string> UnitOfAnotherProgram(const UnitSettings& settings,
             return path +
                    (runs.empty() ? " belongs to another program"
                                  : " runs " + runs + ", not this program") +
-                   "; remove it first (with that program's -u)";
+                   ": that program's -u removes it";
         }
     }
     return std::nullopt;

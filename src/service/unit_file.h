@@ -30,7 +30,8 @@ std::optional<std::string> UnitFileText(const UnitSettings& settings, std::strin
 // program in that folder, or one in another folder of `search_path` (the
 // package's, say), which the new unit would override or be overridden by; a
 // link there (a masked unit) counts as another's too. Nothing when there is
-// no such unit, or only this program's own earlier one.
+// no such unit, or only this program's own earlier one. With no search path,
+// whether the unit in `unit_folder` is this program's to remove.
 std::optional<std::string> UnitOfAnotherProgram(const UnitSettings& settings,
                                                 const std::string& unit_folder,
                                                 const std::vector<std::string>& search_path);

@@ -186,8 +186,8 @@ TEST(UnitPaths, AProgramInAnyFolderInstallsAUnitSystemdTakes) {
 
 // -i never takes over a unit of the same name that another program's
 // installation owns: one of another program in the unit folder, one a
-// package put in a folder of its own, or a masked unit. The program says why
-// and leaves them all as they were.
+// package put in a folder of its own, or a masked unit; -u never removes
+// one. The program says why and leaves them all as they were.
 TEST(UnitPaths, AUnitThatIsAnotherProgramsIsLeftAlone) {
     const std::string another = "[Service]\nExecStart=/usr/bin/kolbipump\n";
     const struct {
@@ -197,7 +197,7 @@ TEST(UnitPaths, AUnitThatIsAnotherProgramsIsLeftAlone) {
         std::string err;  // after "kolbipump: not installed: " and the unit's path
     } cases[] = {
         {"another program's", false, false,
-         " runs /usr/bin/kolbipump, not this program; remove it first (with that program's -u)"},
+         " runs /usr/bin/kolbipump, not this program: that program's -u removes it"},
         {"a package's", true, false,
          " runs /usr/bin/kolbipump, and is a unit of the same name installed apart (by a "
          "package?); a unit in @ would override it or be ignored. Use that one (systemctl "
@@ -215,13 +215,19 @@ TEST(UnitPaths, AUnitThatIsAnotherProgramsIsLeftAlone) {
         } else {
             holder.Write(kUnit, another);
         }
-        auto installed =
-            RunProcess(program, {"-i"},
-                       {"SYSTEMD_UNIT_PATH=" + units.path() + ":" + other.path(), kNoSystemctl});
+        const std::vector<std::string> env{"SYSTEMD_UNIT_PATH=" + units.path() + ":" + other.path(),
+                                           kNoSystemctl};
+        auto installed = RunProcess(program, {"-i"}, env);
         std::string err = c.err;
         if (size_t at = err.find('@'); at != std::string::npos) err.replace(at, 1, units.path());
         EXPECT_EQ(installed.exit_status, 1) << c.name;
         EXPECT_EQ(installed.err, "kolbipump: not installed: " + holder / kUnit + err + "\n");
+        // Nor does -u remove a unit of the same name that is not its own.
+        if (!c.in_other_folder) {
+            auto removed = RunProcess(program, {"-u"}, env);
+            EXPECT_EQ(removed.exit_status, 1) << c.name;
+            EXPECT_EQ(removed.err, "kolbipump: not removed: " + holder / kUnit + err + "\n");
+        }
         EXPECT_EQ(units.Has(kUnit), !c.in_other_folder) << c.name;
         if (!c.masked) {
             EXPECT_EQ(holder.Read(kUnit), another) << c.name;
