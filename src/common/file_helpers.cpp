@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "common/file_system.h"
 #include "common/pump_metrics.h"
@@ -13,6 +15,10 @@ namespace kolbi {
 namespace {
 
 constexpr const char* kTemporarySuffix = ".kolbi-tmp";
+// Names the program folder of an installation that keeps its executables
+// apart from its state (a package: /usr/bin, and /var/lib/... for the INI,
+// the logs and FAILED).
+constexpr const char* kProgramFolderVariable = "KOLBI_PUMP_FOLDER";
 
 struct ProgramLocation {
     std::string folder;
@@ -28,6 +34,15 @@ ProgramLocation ReadProgramLocation() {
     std::string folder = exe.substr(0, slash + 1);
     std::string name = exe.substr(slash + 1);
     if (size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+    if (const char* named = std::getenv(kProgramFolderVariable); named && *named) {
+        folder = WithTrailingSlash(named);
+        // A relative folder would move with every change of the working folder.
+        if (folder.front() != '/') {
+            std::error_code error;
+            const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+            if (!error) folder = WithTrailingSlash(absolute.string());
+        }
+    }
     return {folder, name};
 }
 

@@ -63,7 +63,9 @@ bool IsDurableTemporaryName(const std::string& name);
 // "Path/File access error", each naming the path and the system's reason.
 RuntimeError FileError(int error, const std::string& path);
 
-// The program's own folder (that of /proc/self/exe), always ending in "/".
+// The program's folder, always ending in "/": the folder $KOLBI_PUMP_FOLDER
+// names when it is set and not empty (a relative one taken from the working
+// folder at the first call), else that of /proc/self/exe.
 const std::string& AppFolder();
 
 // The executable's file name without folder and extension ("kolbipump").

@@ -18,6 +18,7 @@ constexpr int kMemberServiceName = 5;
 constexpr int kMemberDisplayName = 9;
 constexpr int kMemberStartMode = 10;
 constexpr std::int32_t kStartModeAutomatic = 2;
+constexpr const char* kCheckProgramName = "kolbipump-check";
 
 constexpr std::int16_t kEventTypeError = 1;
 constexpr std::int16_t kEventTypeWarning = 2;
@@ -57,11 +58,20 @@ std::string ServiceControl::UnitPath() const {
 bool ServiceControl::Install() {
     last_error_.clear();
     const std::string executable = platform_.ExecutablePath();
+    const std::string folder = FolderOf(executable);
+    // The configuration check of the same installation, when it has one.
+    const std::string check = WithTrailingSlash(folder) + kCheckProgramName;
+    const UnitSettings unit{display_name_, executable, folder, UnitName(),
+                            FileExists(check) ? check : ""};
     std::string why;
-    std::optional<std::string> text =
-        UnitFileText({display_name_, executable, FolderOf(executable), UnitName()}, &why);
+    std::optional<std::string> text = UnitFileText(unit, &why);
     if (!text) {
         last_error_ = "no unit file can run this program: " + why;
+        return false;
+    }
+    if (auto other =
+            UnitOfAnotherProgram(unit, platform_.UnitFolder(), platform_.UnitSearchPath())) {
+        last_error_ = "not installed: " + *other;
         return false;
     }
     const std::string path = UnitPath();
@@ -89,6 +99,14 @@ bool ServiceControl::Uninstall() {
     const std::string path = UnitPath();
     if (!Fs().PathExists(path)) {
         last_error_ = path + " is not there";
+        return false;
+    }
+    // Another copy's unit, or a mask, is not this program's to remove.
+    const std::string executable = platform_.ExecutablePath();
+    if (auto other =
+            UnitOfAnotherProgram({display_name_, executable, FolderOf(executable), UnitName(), ""},
+                                 platform_.UnitFolder(), {})) {
+        last_error_ = "not removed: " + *other;
         return false;
     }
     const bool systemctl = platform_.SystemctlUsable();

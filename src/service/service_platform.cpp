@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <iterator>
 
 #include "common/file_helpers.h"
 
@@ -18,6 +19,12 @@ namespace kolbi {
 namespace {
 
 constexpr const char* kDefaultUnitFolder = "/etc/systemd/system";
+// Where systemd looks for system units, the admin's folder first and the
+// packages' last.
+constexpr const char* kUsualUnitFolders[] = {
+    kDefaultUnitFolder,        "/run/systemd/system", "/usr/local/lib/systemd/system",
+    "/usr/lib/systemd/system", "/lib/systemd/system",
+};
 
 bool OnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
@@ -40,6 +47,25 @@ std::string FirstUnitFolder(const std::string& unit_path) {
     return unit_path.substr(0, unit_path.find(':'));
 }
 
+std::vector<std::string> UnitPathFolders(const std::string& unit_path) {
+    std::vector<std::string> folders;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = unit_path.find(':', start);
+        if (end == std::string::npos) {
+            if (start == unit_path.size()) {
+                folders.insert(folders.end(), std::begin(kUsualUnitFolders),
+                               std::end(kUsualUnitFolders));
+            } else {
+                folders.push_back(unit_path.substr(start));
+            }
+            return folders;
+        }
+        if (end > start) folders.push_back(unit_path.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
 std::string LinuxServicePlatform::ExecutablePath() {
     char buffer[PATH_MAX];
     ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -50,6 +76,11 @@ std::string LinuxServicePlatform::UnitFolder() {
     const char* unit_path = std::getenv("SYSTEMD_UNIT_PATH");
     std::string first = unit_path ? FirstUnitFolder(unit_path) : std::string();
     return first.empty() ? kDefaultUnitFolder : first;
+}
+
+std::vector<std::string> LinuxServicePlatform::UnitSearchPath() {
+    const char* unit_path = std::getenv("SYSTEMD_UNIT_PATH");
+    return UnitPathFolders(unit_path ? unit_path : "");
 }
 
 bool LinuxServicePlatform::SystemctlUsable() { return ::sd_booted() > 0 && OnPath("systemctl"); }

@@ -16,6 +16,10 @@ public:
     // The folder unit files are written to: the first folder of
     // $SYSTEMD_UNIT_PATH when it is set, else /etc/systemd/system.
     virtual std::string UnitFolder() = 0;
+    // Every folder systemd takes units from: the folders of
+    // $SYSTEMD_UNIT_PATH when it is set (the usual ones added when it ends
+    // in ":"), else the usual ones (/etc/systemd/system ... /lib/systemd/system).
+    virtual std::vector<std::string> UnitSearchPath() = 0;
     // True when systemctl is on the PATH and systemd is the running manager.
     virtual bool SystemctlUsable() = 0;
     // Runs systemctl with the arguments; its exit status (-1 when it could not run).
@@ -34,6 +38,7 @@ class LinuxServicePlatform : public ServicePlatform {
 public:
     std::string ExecutablePath() override;
     std::string UnitFolder() override;
+    std::vector<std::string> UnitSearchPath() override;
     bool SystemctlUsable() override;
     int Systemctl(const std::vector<std::string>& arguments) override;
     bool UnderServiceManager() override;
@@ -43,5 +48,9 @@ public:
 
 // The first folder of a unit path list ("a:b:" gives "a"); empty when none.
 std::string FirstUnitFolder(const std::string& unit_path);
+
+// The folders of a unit path list, the usual ones in place of an empty last
+// entry ("a:b:" gives a, b and the usual ones).
+std::vector<std::string> UnitPathFolders(const std::string& unit_path);
 
 }  // namespace kolbi

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "common/cp1252.h"
+#include "common/file_helpers.h"
+#include "common/file_system.h"
 #include "service/unit_template.h"
 
 namespace kolbi {
@@ -86,6 +88,23 @@ std::optional<std::string> Unwritable(const std::string& value) {
     return std::nullopt;
 }
 
+// The program an existing unit runs: the value of its last ExecStart=, as
+// this file writes it; empty when it has none.
+std::string ExecStartOf(const std::string& unit_text) {
+    std::string value;
+    size_t start = 0;
+    while (start < unit_text.size()) {
+        size_t end = unit_text.find('\n', start);
+        if (end == std::string::npos) end = unit_text.size();
+        std::string_view line(unit_text.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        constexpr std::string_view key = "ExecStart=";
+        if (line.substr(0, key.size()) == key) value = line.substr(key.size());
+        start = end + 1;
+    }
+    return value;
+}
+
 void ReplaceAll(std::string& text, const std::string& placeholder, const std::string& value) {
     for (size_t at = text.find(placeholder); at != std::string::npos;
          at = text.find(placeholder, at + value.size())) {
@@ -125,7 +144,51 @@ std::optional<std::string> UnitFileText(const UnitSettings& settings, std::strin
     ReplaceAll(text, "@EXEC_START@", ExecStartLine(settings.executable));
     ReplaceAll(text, "@WORKING_DIRECTORY@", WorkingDirectoryValue(settings.working_directory));
     ReplaceAll(text, "@UNIT_NAME@", settings.unit_name);
+    // A copy of the program has no service user nor fixed folders of its own:
+    // the package's unit alone has that part.
+    ReplaceAll(text, "@INSTALLED_LAYOUT@\n", "");
+    ReplaceAll(text, "@EXEC_START_PRE@\n",
+               settings.check_executable.empty()
+                   ? ""
+                   : "ExecStartPre=" + ExecStartLine(settings.check_executable) + "\n");
     return text;
+}
+
+std::optional<std::string> UnitOfAnotherProgram(const UnitSettings& settings,
+                                                const std::string& unit_folder,
+                                                const std::vector<std::string>& search_path) {
+    const std::string own = WithTrailingSlash(unit_folder) + settings.unit_name;
+    std::vector<std::string> paths{own};
+    for (const std::string& folder : search_path) {
+        if (folder.empty()) continue;
+        const std::string path = WithTrailingSlash(folder) + settings.unit_name;
+        if (path != own) paths.push_back(path);
+    }
+    for (const std::string& path : paths) {
+        if (Fs().IsLink(path)) {
+            return path + " is a link (a masked unit, or one linked in by another installation)";
+        }
+        if (!Fs().PathExists(path)) continue;
+        const std::optional<std::string> text = Fs().ReadFile(path);
+        const std::string runs = text ? ExecStartOf(*text) : "";
+        const std::string what = runs.empty() ? "" : " runs " + runs + ", and";
+        if (path != own) {
+            return path + what +
+                   " is a unit of the same name installed apart (by a package?); "
+                   "a unit in " +
+                   unit_folder +
+                   " would override it or be ignored. Use that one "
+                   "(systemctl enable " +
+                   settings.unit_name + "), or remove it first";
+        }
+        if (!text || runs != ExecStartLine(settings.executable)) {
+            return path +
+                   (runs.empty() ? " belongs to another program"
+                                 : " runs " + runs + ", not this program") +
+                   ": that program's -u removes it";
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace kolbi

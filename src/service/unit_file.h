@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kolbi {
 
@@ -11,6 +12,7 @@ struct UnitSettings {
     std::string executable;         // absolute path of the program: ExecStart=
     std::string working_directory;  // its folder: WorkingDirectory=
     std::string unit_name;          // "kolbi-software-inventory-pump.service"
+    std::string check_executable;   // the configuration check: ExecStartPre=; none when empty
 };
 
 // The unit name of a service name: lower case, spaces as hyphens, ".service".
@@ -22,5 +24,16 @@ std::string UnitNameOf(const std::string& service_name);
 // in a unit file at all (a line break, bytes that are not UTF-8, a relative
 // path); *why then says which and why.
 std::optional<std::string> UnitFileText(const UnitSettings& settings, std::string* why = nullptr);
+
+// Why writing the unit into `unit_folder` would take over or stand in the way
+// of a unit of the same name that is not this program's: one of another
+// program in that folder, or one in another folder of `search_path` (the
+// package's, say), which the new unit would override or be overridden by; a
+// link there (a masked unit) counts as another's too. Nothing when there is
+// no such unit, or only this program's own earlier one. With no search path,
+// whether the unit in `unit_folder` is this program's to remove.
+std::optional<std::string> UnitOfAnotherProgram(const UnitSettings& settings,
+                                                const std::string& unit_folder,
+                                                const std::vector<std::string>& search_path);
 
 }  // namespace kolbi

@@ -18,6 +18,7 @@ namespace kolbi {
 namespace {
 
 using ::testing::AllOf;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::Not;
 using testing::RunProcess;
@@ -133,25 +134,40 @@ TEST(UnitPaths, AProgramInAnyFolderInstallsAUnitSystemdTakes) {
         std::string folder;
         std::string exec_start;  // after the program's temporary folder
         std::string working_directory;
+        std::string exec_start_pre;  // "" when no check program is beside the pump
     } cases[] = {
-        {"plain", "@plain/kolbipump", "@plain"},
-        {"pay$HOME", ":@pay$HOME/kolbipump", "@pay$HOME"},
-        {"a b 100% ${x}", ":\"@a b 100%% ${x}/kolbipump\"", "@a b 100%% ${x}"},
-        {"it's \"q\"", sh + "\"@it's \\\"q\\\"/kolbipump\"", "@it's \"q\""},
-        {"back\\slash\\", sh + "\"@back\\\\slash\\\\/kolbipump\"", "@back\\slash\\/"},
+        {"plain", "@plain/kolbipump", "@plain", ""},
+        {"pay$HOME", ":@pay$HOME/kolbipump", "@pay$HOME", ":@pay$HOME/kolbipump-check"},
+        {"a b 100% ${x}", ":\"@a b 100%% ${x}/kolbipump\"", "@a b 100%% ${x}",
+         ":\"@a b 100%% ${x}/kolbipump-check\""},
+        {"it's \"q\"", sh + "\"@it's \\\"q\\\"/kolbipump\"", "@it's \"q\"", ""},
+        {"back\\slash\\", sh + "\"@back\\\\slash\\\\/kolbipump\"", "@back\\slash\\/", ""},
     };
     for (const auto& c : cases) {
         TempFolder app, units;
         const std::string program = PlaceProgram(app, c.folder);
+        if (!c.exec_start_pre.empty()) {
+            std::filesystem::copy_file("/bin/true", app / c.folder + "/kolbipump-check");
+        }
         const std::vector<std::string> env{"SYSTEMD_UNIT_PATH=" + units.path() + ":/elsewhere",
                                            kNoSystemctl};
-        auto installed = RunProcess(program, {"-install"}, env);
-        ASSERT_EQ(installed.exit_status, 0) << c.folder << installed.err;
-        EXPECT_EQ(installed.out + installed.err, "");
+        // Installing again over the program's own unit is fine.
+        for (int time = 0; time < 2; ++time) {
+            auto installed = RunProcess(program, {"-install"}, env);
+            ASSERT_EQ(installed.exit_status, 0) << c.folder << installed.err;
+            EXPECT_EQ(installed.out + installed.err, "");
+        }
         auto at_app = [&](std::string text) { return text.replace(text.find('@'), 1, app.path()); };
         const std::string unit = units.Read(kUnit);
         EXPECT_THAT(unit, HasSubstr("\nDescription=Kolbi Software Inventory Pump\n"));
         EXPECT_THAT(unit, HasSubstr("\nExecStart=" + at_app(c.exec_start) + "\n")) << c.folder;
+        if (c.exec_start_pre.empty()) {
+            EXPECT_THAT(unit, Not(HasSubstr("ExecStartPre="))) << c.folder;
+        } else {
+            EXPECT_THAT(unit, HasSubstr("\nExecStartPre=" + at_app(c.exec_start_pre) + "\n"));
+        }
+        // The package's part is no copy's business.
+        EXPECT_THAT(unit, AllOf(Not(ContainsRegex("@[A-Z_]+@")), Not(HasSubstr("User="))));
         EXPECT_THAT(unit, HasSubstr("\nWorkingDirectory=" + at_app(c.working_directory) + "\n"));
         EXPECT_THAT(unit,
                     AllOf(HasSubstr("\nRestart=on-failure\n"), HasSubstr("\nRestartSec=30\n")));
@@ -166,6 +182,80 @@ TEST(UnitPaths, AProgramInAnyFolderInstallsAUnitSystemdTakes) {
                   "Kolbi Software Inventory Pump\nKolbi Software Inventory Pump "
                   "uninstalled successfully\n");
         EXPECT_FALSE(units.Has(kUnit));
+    }
+}
+
+// -i never takes over a unit of the same name that another program's
+// installation owns: one of another program in the unit folder, one a
+// package put in a folder of its own, or a masked unit; -u never removes
+// one. The program says why and leaves them all as they were.
+TEST(UnitPaths, AUnitThatIsAnotherProgramsIsLeftAlone) {
+    const std::string another = "[Service]\nExecStart=/usr/bin/kolbipump\n";
+    const struct {
+        std::string name;
+        bool in_other_folder;  // else in the unit folder -i writes to
+        bool masked;
+        std::string err;  // after "kolbipump: not installed: " and the unit's path
+    } cases[] = {
+        {"another program's", false, false,
+         " runs /usr/bin/kolbipump, not this program: that program's -u removes it"},
+        {"a package's", true, false,
+         " runs /usr/bin/kolbipump, and is a unit of the same name installed apart (by a "
+         "package?); a unit in @ would override it or be ignored. Use that one (systemctl "
+         "enable " +
+             kUnit + "), or remove it first"},
+        {"masked", false, true,
+         " is a link (a masked unit, or one linked in by another installation)"},
+    };
+    for (const auto& c : cases) {
+        TempFolder app, units, other;
+        const std::string program = PlaceProgram(app);
+        const TempFolder& holder = c.in_other_folder ? other : units;
+        if (c.masked) {
+            std::filesystem::create_symlink("/dev/null", holder / kUnit);
+        } else {
+            holder.Write(kUnit, another);
+        }
+        const std::vector<std::string> env{"SYSTEMD_UNIT_PATH=" + units.path() + ":" + other.path(),
+                                           kNoSystemctl};
+        auto installed = RunProcess(program, {"-i"}, env);
+        std::string err = c.err;
+        if (size_t at = err.find('@'); at != std::string::npos) err.replace(at, 1, units.path());
+        EXPECT_EQ(installed.exit_status, 1) << c.name;
+        EXPECT_EQ(installed.err, "kolbipump: not installed: " + holder / kUnit + err + "\n");
+        // Nor does -u remove a unit of the same name that is not its own.
+        if (!c.in_other_folder) {
+            auto removed = RunProcess(program, {"-u"}, env);
+            EXPECT_EQ(removed.exit_status, 1) << c.name;
+            EXPECT_EQ(removed.err, "kolbipump: not removed: " + holder / kUnit + err + "\n");
+        }
+        EXPECT_EQ(units.Has(kUnit), !c.in_other_folder) << c.name;
+        if (!c.masked) {
+            EXPECT_EQ(holder.Read(kUnit), another) << c.name;
+        }
+    }
+}
+
+// A packaged pump keeps its executables apart from its folder: the
+// environment names the folder with the INI and the error log, absolute or
+// relative to where the program is started.
+TEST(ProgramFolder, TheEnvironmentNamesTheFolderOfTheIniAndTheLog) {
+    for (const std::string named : {"absolute", "state"}) {
+        TempFolder app, start;
+        const std::string program = PlaceProgram(app);
+        const std::string folder = named == "absolute" ? app / "state" : named;
+        std::filesystem::create_directory(start / "state");
+        std::filesystem::create_directory(app / "state");
+        const TempFolder& holder = named == "absolute" ? app : start;
+        holder.Write("state/KolbiPumps.ini", "[DataBase]\r\nSqlDateFormat=fixed\r\n");
+        auto ran =
+            RunProcess("/bin/sh", {"-c", "cd \"$1\" && exec \"$0\" -s", program, start.path()},
+                       {"KOLBI_PUMP_FOLDER=" + folder});
+        EXPECT_EQ(ran.exit_status, 1) << named;
+        EXPECT_THAT(holder.Read("state/kolbipump-fixed.log"),
+                    HasSubstr("Incoming Files Path  not found or invalid !"))
+            << named;
+        EXPECT_FALSE(app.Has("kolbipump-fixed.log")) << named;
     }
 }
 

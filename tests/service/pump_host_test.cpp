@@ -32,6 +32,7 @@ class FakeServicePlatform : public ServicePlatform {
 public:
     std::string ExecutablePath() override { return executable; }
     std::string UnitFolder() override { return unit_folder; }
+    std::vector<std::string> UnitSearchPath() override { return {unit_folder}; }
     bool SystemctlUsable() override { return true; }
     int Systemctl(const std::vector<std::string>& arguments) override {
         systemctl_calls.push_back(arguments);
