@@ -9,6 +9,7 @@
 #include "db/db_error.h"
 #include "db/db_test.h"
 #include "db/odbc_ini.h"
+#include "db/schema_version.h"
 
 namespace kolbi {
 namespace {
@@ -83,6 +84,34 @@ TEST_P(DBConnectTest, TheStepAfterTheOpenFailsAsDBConnect) {
     EXPECT_THAT(pump_.LogLines(),
                 ElementsAre(HasSubstr("Error No: 3265, Error Description: no field SIPoste, in "
                                       "procedure DBConnect of Module ModALERT")));
+}
+
+// A database of another schema version is not written to: DBConnect ends
+// the program with one line saying what to do, whether the version is older,
+// newer or not recorded at all.
+TEST_P(DBConnectTest, RefusesASchemaThatIsNotCurrent) {
+    const struct {
+        const char* change;
+        const char* said;
+    } cases[] = {
+        {"UPDATE SchemaVersion SET Version = Version - 1", "; run kolbidb upgrade"},
+        {"UPDATE SchemaVersion SET Version = Version + 1", "newer than this pump knows"},
+        {"DELETE FROM SchemaVersion", "records no schema version"},
+    };
+    std::size_t lines = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        db_->Run(c.change);
+        EXPECT_EQ(ExitStatusOf(DBConnect), kExitFailure);
+        EXPECT_FALSE(DBConnected());
+        const std::vector<std::string> log = pump_.LogLines();
+        ASSERT_EQ(log.size(), ++lines);
+        EXPECT_THAT(log.back(), AllOf(HasSubstr(c.said),
+                                      HasSubstr("in procedure DBConnect of Module ModALERT")));
+        db_->Run("DELETE FROM SchemaVersion");
+        db_->Run("INSERT INTO SchemaVersion (Version) VALUES (" +
+                 std::to_string(kSchemaVersion) + ")");
+    }
 }
 
 // The driver form as the pump builds it, with the test database's own driver
