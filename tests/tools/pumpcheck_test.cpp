@@ -119,6 +119,11 @@ TEST_P(PumpCheckPasses, AWorkingSetupPasses) {
               (std::vector<std::string>{"KolbiPumps.ini", "in", "in/PC042_1.SILog",
                                         "in/incoming"}));  // no probe left
 
+    // A database of another schema version is refused, with what to do.
+    db_->Run("UPDATE SchemaVersion SET Version = Version - 1");
+    EXPECT_THAT(Check(app.path()).err, HasSubstr("; run kolbidb upgrade\n"));
+    db_->Run("UPDATE SchemaVersion SET Version = Version + 1");
+
     const std::string beside = app / "kolbipump-check";
     std::filesystem::copy_file(KOLBIPUMP_CHECK_PATH, beside);
     const ProcessResult own = testing::RunProcess(beside, {});
