@@ -169,26 +169,6 @@ TEST_P(FaultTest, ACrashAtAnyStepThenARestartComesToTheSameDatabase) {
     }
 }
 
-// An agent writing its report over the share: the half written so far is
-// left alone without a word, however often the pump looks, and the whole
-// report is taken once the rest has come.
-TEST_P(FaultTest, AReportStillBeingWrittenWaitsAndIsTakenWhole) {
-    const std::string stream = clsHuffman().EncodeString(kThreeProducts);
-    for (std::size_t written : {std::size_t{0}, std::size_t{3}, stream.size() / 2}) {
-        incoming_->Write("PC1_1.SILog", stream.substr(0, written));
-        RunCycle();
-        EXPECT_THAT(Files(incoming_->path()), ElementsAre("PC1_1.SILog")) << written;
-        EXPECT_THAT(Files(*incoming_ / "incoming"), ElementsAre()) << written;
-    }
-    EXPECT_THAT(Links(), ElementsAre());
-    incoming_->Write("PC1_1.SILog", stream);
-    RunCycle();
-    EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro", "PC1|Mailer", "PC1|Viewer Plus"));
-    EXPECT_THAT(Files(incoming_->path()), ElementsAre());
-    EXPECT_THAT(pump_.LogLines(), ElementsAre());
-    EXPECT_FALSE(std::filesystem::exists(pump_.app / "FAILED"));
-}
-
 // A full disk while decompressing: the compressed report stays, no part of
 // the decompressed one is left, and the log says why; once there is room the
 // report goes through.
