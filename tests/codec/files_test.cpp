@@ -74,18 +74,5 @@ TEST_F(CodecFilesTest, WhatIsNoHe3StreamLeavesNoDestination) {
     }
 }
 
-TEST_F(CodecFilesTest, DecodingSurvivesFilesThatCannotBeReadOrWritten) {
-    dir_.Write("in.SILog", codec_.EncodeString(kReport));
-    FailingFileSystem fs;
-    fs.fail_write = true;
-    codec_.DecodeFile(dir_ / "in.SILog", dir_ / "out.txt");
-    EXPECT_FALSE(dir_.Has("out.txt"));
-    fs.fail_write = false;
-    fs.unreadable[dir_ / "in.SILog"] = EACCES;
-    dir_.Write("out.txt", "old");
-    codec_.DecodeFile(dir_ / "in.SILog", dir_ / "out.txt");
-    EXPECT_FALSE(dir_.Has("out.txt"));
-}
-
 }  // namespace
 }  // namespace kolbi

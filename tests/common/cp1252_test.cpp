@@ -12,14 +12,12 @@ TEST(Cp1252Test, TheCharactersTheReportsUseBecomeTheirUtf8Forms) {
         std::string cp1252;
         std::string utf8;
     } cases[] = {
-        {"plain ASCII", "plain ASCII"},
         {"\xA9 1999", "\u00A9 1999"},  // copyright sign
         {"a\xAC"
          "b",
          "a\u00ACb"},  // the ODBC field separator
         {"\xE9l\xE9gant \xE0", "\u00E9l\u00E9gant \u00E0"},
         {"\x80 \x99 \x9F", "\u20AC \u2122 \u0178"},  // the 0x80-0x9F block
-        {"Syst\xE8me d'exploitation", "Syst\u00E8me d'exploitation"},
         {"", ""},
     };
     for (const Case& c : cases) {

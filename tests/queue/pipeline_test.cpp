@@ -62,11 +62,12 @@ TEST_P(PipelineTest, ACycleTakesEveryCompressedFileToItsEnd) {
     Drop("PC1_2026_12_04.SILog", kReport);
     Drop("Quote'd \"PC\" \\back_1.SILog", kReport);
     Drop("line\nbreak_1.SILog", kReport);
+    // Cut inside its data bits, a report decodes in part: that part is no report.
+    const std::string cut = clsHuffman().EncodeString(kThreeProducts);
     for (const char* age : {"fresh", "old"}) {
         incoming_->Write(std::string("junk_") + age + ".SILOG", "not an HE3 stream");
         incoming_->Write(std::string("empty_") + age + ".SILog", "");
-        incoming_->Write(std::string("cut_") + age + ".SILog",
-                        clsHuffman().EncodeString(kThreeProducts).substr(0, 40));
+        incoming_->Write(std::string("cut_") + age + ".SILog", cut.substr(0, cut.size() - 8));
     }
     for (const char* name : {"junk_old.SILOG", "empty_old.SILog", "cut_old.SILog"}) {
         std::filesystem::last_write_time(

@@ -16,17 +16,6 @@ using ::testing::HasSubstr;
 
 using SetTransacTest = testing::DbTest;
 
-// The activity row is added to an empty table, then overwritten.
-TEST_P(SetTransacTest, InsertsIntoAnEmptyTableThenOverwritesThatRow) {
-    SetTransac("", "Z\u00FCrich-PC");
-    EXPECT_TRUE(DBConnected());  // it connected itself
-    EXPECT_EQ(db_->connection().Query(SqlText("SELECT SIPoste FROM Transactions")).rows[0][0],
-              Value::Utf8("Z\u00FCrich-PC"));
-    SetTransac("", "");
-    EXPECT_THAT(db_->Rows("SELECT SIUser, SIPoste FROM Transactions"), ElementsAre("|"));
-    EXPECT_THAT(pump_.LogLines(), ElementsAre());
-}
-
 // The table cannot be opened: that failure is reported and the next step
 // meets a closed record set, an error on which the log ends the program. A
 // column the table lacks costs that write alone.

@@ -1,12 +1,10 @@
-// The window's parts: timers, list boxes and the text the screen shows.
+// The window's parts: timers and the text the screen shows.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <clocale>
 
 #include "common/clock.h"
-#include "common/list_box.h"
-#include "common/runtime_error.h"
 #include "ui/display_text.h"
 #include "ui/timer.h"
 
@@ -14,8 +12,6 @@ namespace kolbi {
 namespace {
 
 using std::chrono::milliseconds;
-using ::testing::Property;
-using ::testing::Throws;
 
 // A timer's other rules (a tick at its due time, a restart on enabling, one
 // tick for many missed) show on the event loop: pump_host_test.cpp.
@@ -31,21 +27,6 @@ TEST(Timer, EnablingAnEnabledTimerKeepsItsCountANewIntervalRestartsIt) {
     EXPECT_TRUE(timer.IsDue(milliseconds(80000)));
     timer.SetInterval(milliseconds(0));
     EXPECT_FALSE(timer.IsDue(milliseconds(1000000)));
-}
-
-TEST(ListBox, InsertsRemovesAndRejectsBadIndexes) {
-    ListBox list;
-    list.AddItem("b");
-    list.AddItem("a", 0);
-    list.AddItem("c", 2);
-    list.RemoveItem(1);
-    EXPECT_EQ(list.Items(), (std::vector<std::string>{"a", "c"}));
-    const auto invalid_call =
-        Throws<RuntimeError>(Property(&RuntimeError::number, errnum::kInvalidProcedureCall));
-    EXPECT_THAT([&] { (void)list.List(-1); }, invalid_call);
-    EXPECT_THAT([&] { (void)list.List(2); }, invalid_call);
-    EXPECT_THAT([&] { list.AddItem("x", 3); }, invalid_call);
-    EXPECT_THAT([&] { list.RemoveItem(2); }, invalid_call);
 }
 
 TEST(DisplayText, KeepsUtf8AndReadsAnythingElseAsWindows1252) {
