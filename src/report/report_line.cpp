@@ -19,33 +19,73 @@ std::string GetField(std::string_view text, std::string_view delimiter, std::int
 }
 
 std::string CleanReportLine(std::string_view line) {
-    std::string text = ReplaceAll(line, ", ", ".");
-    text = ReplaceAll(text, ",", ".");
-    // ODBC driver lines keep their ";": it separates the parts of a data source.
-    if (text.empty() || text.front() != kNotSign) text = ReplaceAll(text, ";", "");
-    text = ReplaceAll(text, "?", "");
-    for (std::string_view control : {std::string_view("\0", 1), std::string_view("\t"),
-                                     std::string_view("\n"), std::string_view("\r")}) {
-        text = ReplaceAll(text, control, "");
+    // The steps of the cleaning in one pass. Each input byte gives at most one
+    // output byte, and only the last step looks at its neighbour's output:
+    //  - ", " and "," both become "." (the first step sees the line as read,
+    //    and its space can never be a space of the later steps);
+    //  - ";" (except on ODBC driver lines, whose first byte no earlier step
+    //    changes), "?" and the controls go, "®" becomes a space;
+    //  - of what remains, each run of n spaces becomes (n + 1) / 2 spaces, as
+    //    one pass of "two spaces become one" leaves it.
+    const bool keeps_semicolons = !line.empty() && line.front() == kNotSign;
+    std::string text(line.size(), '\0');
+    char* out = text.data();
+    bool odd_space = false;  // the last space put is the first of a pair
+    auto put = [&](char c) {
+        if (c == ' ') {
+            if (!odd_space) *out++ = ' ';
+            odd_space = !odd_space;
+        } else {
+            *out++ = c;
+            odd_space = false;
+        }
+    };
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        switch (c) {
+            case ',':
+                if (i + 1 < line.size() && line[i + 1] == ' ') ++i;
+                put('.');
+                break;
+            case ';':
+                if (keeps_semicolons) put(c);
+                break;
+            case '?':
+            case '\0':
+            case '\t':
+            case '\n':
+            case '\r':
+                break;
+            case kRegistered:
+                put(' ');
+                break;
+            default:
+                put(c);
+        }
     }
-    text = ReplaceAll(text, std::string_view(&kRegistered, 1), " ");
-    return ReplaceAll(text, "  ", " ");
+    text.resize(static_cast<std::size_t>(out - text.data()));
+    return text;
 }
 
 ReportLine TakeFields(std::string_view cleaned) {
     ReportLine line;
-    std::string work(cleaned);
-    if (work.find(kNotSign) != std::string::npos) {
-        line.odbc_line = work;
-        work = ReplaceAll(work, std::string_view(&kNotSign, 1), "!");
-        line.odbc = true;
-    }
-    if (work.find('!') == std::string::npos) return line;
+    line.odbc = cleaned.find(kNotSign) != std::string_view::npos;
+    if (line.odbc) line.odbc_line = cleaned;
+    // Every "¬" reads as "!": a field ends at either, and a driver line always
+    // has fields.
+    if (!line.odbc && cleaned.find('!') == std::string_view::npos) return line;
     line.has_fields = true;
-    line.description = GetField(work, "!", 2, 2);
-    line.product = GetField(work, "!", 3, 3);
-    line.version = GetField(work, "!", 4, 4);
-    line.copyright = GetField(work, "!", 5, 5);
+    std::string* const fields[] = {&line.description, &line.product, &line.version,
+                                   &line.copyright};
+    std::size_t start = 0;
+    for (int piece = 1; piece <= 5; ++piece) {
+        std::size_t end = start;
+        while (end < cleaned.size() && cleaned[end] != '!' && cleaned[end] != kNotSign) ++end;
+        // Piece 1 is not read; a piece the line lacks stays "".
+        if (piece > 1) *fields[piece - 2] = TrimSpaces(cleaned.substr(start, end - start));
+        if (end == cleaned.size()) break;
+        start = end + 1;
+    }
     return line;
 }
 
