@@ -1,9 +1,30 @@
 #include "report/report_line.h"
 
+#include <algorithm>
+#include <array>
+
 #include "common/replace_all.h"
 #include "common/runtime_error.h"
 
 namespace kolbi {
+namespace {
+
+// What the line cleaning does with each byte.
+enum class Cleaning : std::uint8_t { kKeep, kDrop, kSpace, kComma, kSemicolon };
+
+constexpr std::array<Cleaning, 256> kCleaning = [] {
+    std::array<Cleaning, 256> rules{};
+    for (char c : {'?', '\0', '\t', '\n', '\r'}) {
+        rules[static_cast<unsigned char>(c)] = Cleaning::kDrop;
+    }
+    rules[' '] = Cleaning::kSpace;
+    rules[static_cast<unsigned char>(kRegistered)] = Cleaning::kSpace;
+    rules[','] = Cleaning::kComma;
+    rules[';'] = Cleaning::kSemicolon;
+    return rules;
+}();
+
+}  // namespace
 
 std::string GetField(std::string_view text, std::string_view delimiter, std::int16_t first,
                      std::int16_t last) {
@@ -30,37 +51,34 @@ std::string CleanReportLine(std::string_view line) {
     const bool keeps_semicolons = !line.empty() && line.front() == kNotSign;
     std::string text(line.size(), '\0');
     char* out = text.data();
-    bool odd_space = false;  // the last space put is the first of a pair
-    auto put = [&](char c) {
-        if (c == ' ') {
-            if (!odd_space) *out++ = ' ';
-            odd_space = !odd_space;
-        } else {
-            *out++ = c;
-            odd_space = false;
-        }
-    };
+    bool odd_space = false;  // the last byte put is a space, the first of a pair
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
-        switch (c) {
-            case ',':
+        const Cleaning rule = kCleaning[static_cast<unsigned char>(c)];
+        if (rule == Cleaning::kKeep) {  // most bytes, on the shortest path
+            *out++ = c;
+            odd_space = false;
+            continue;
+        }
+        switch (rule) {
+            case Cleaning::kKeep:
+                break;
+            case Cleaning::kSpace:
+                if (!odd_space) *out++ = ' ';
+                odd_space = !odd_space;
+                break;
+            case Cleaning::kComma:
                 if (i + 1 < line.size() && line[i + 1] == ' ') ++i;
-                put('.');
+                *out++ = '.';
+                odd_space = false;
                 break;
-            case ';':
-                if (keeps_semicolons) put(c);
+            case Cleaning::kSemicolon:
+                if (!keeps_semicolons) break;
+                *out++ = c;
+                odd_space = false;
                 break;
-            case '?':
-            case '\0':
-            case '\t':
-            case '\n':
-            case '\r':
+            case Cleaning::kDrop:
                 break;
-            case kRegistered:
-                put(' ');
-                break;
-            default:
-                put(c);
         }
     }
     text.resize(static_cast<std::size_t>(out - text.data()));
@@ -77,10 +95,14 @@ ReportLine TakeFields(std::string_view cleaned) {
     line.has_fields = true;
     std::string* const fields[] = {&line.description, &line.product, &line.version,
                                    &line.copyright};
+    auto end_of_field = [&](std::size_t from) {
+        if (!line.odbc) return std::min(cleaned.find('!', from), cleaned.size());
+        while (from < cleaned.size() && cleaned[from] != '!' && cleaned[from] != kNotSign) ++from;
+        return from;
+    };
     std::size_t start = 0;
     for (int piece = 1; piece <= 5; ++piece) {
-        std::size_t end = start;
-        while (end < cleaned.size() && cleaned[end] != '!' && cleaned[end] != kNotSign) ++end;
+        const std::size_t end = end_of_field(start);
         // Piece 1 is not read; a piece the line lacks stays "".
         if (piece > 1) *fields[piece - 2] = TrimSpaces(cleaned.substr(start, end - start));
         if (end == cleaned.size()) break;
