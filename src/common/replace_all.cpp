@@ -1,5 +1,7 @@
 #include "common/replace_all.h"
 
+#include <cstring>
+
 namespace kolbi {
 
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
@@ -18,8 +20,29 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 }
 
 void ReplaceAllIn(std::string& text, std::string_view from, std::string_view to) {
-    if (from.empty() || text.find(from) == std::string::npos) return;
-    text = ReplaceAll(text, from, to);
+    if (from.empty()) return;
+    std::size_t at = text.find(from);
+    if (at == std::string::npos) return;
+    if (to.size() > from.size()) {
+        text = ReplaceAll(text, from, to);
+        return;
+    }
+    // What the rules put in is never longer than what they take out: the text
+    // shrinks where it stands, the writing never overtaking the reading, so
+    // what is still to be searched is always the original.
+    char* const data = text.data();
+    std::size_t write = at;
+    std::size_t read = at;
+    while (at != std::string::npos) {
+        std::memmove(data + write, data + read, at - read);
+        write += at - read;
+        std::memmove(data + write, to.data(), to.size());
+        write += to.size();
+        read = at + from.size();
+        at = text.find(from, read);
+    }
+    std::memmove(data + write, data + read, text.size() - read);
+    text.resize(write + text.size() - read);
 }
 
 std::string TrimSpaces(std::string_view text) {

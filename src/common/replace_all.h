@@ -10,8 +10,9 @@ namespace kolbi {
 // the order of a chain of replacements decides the result. An empty from
 // changes nothing.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
-// The same in place; a text without from is left untouched (and nothing is
-// allocated), which is what a long chain of rules mostly meets.
+// The same in place; a text without from is left untouched, which is what a
+// long chain of rules mostly meets, and a to no longer than from allocates
+// nothing either.
 void ReplaceAllIn(std::string& text, std::string_view from, std::string_view to);
 
 // Removes leading and trailing spaces (spaces only, not tabs).

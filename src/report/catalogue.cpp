@@ -76,11 +76,11 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
 
 void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t PosteID,
                       std::int32_t& ProductID, ListBox& lstLogProd) {
-    std::string product = line.product;
-    std::string vendor = line.copyright;
-    Do_Log.Run([&] { product = CleanProductName(product); });
+    std::string product;
+    std::string vendor;
+    Do_Log.Run([&] { product = CleanProductName(line.product); });
     Do_Log.Run([&] {
-        if (!vendor.empty()) vendor = VendorName(vendor);
+        if (!line.copyright.empty()) vendor = VendorName(line.copyright);
     });
     // Only an identifier read for this very line goes on: after a failed
     // look-up, ProductID still holds an earlier line's product (perhaps of

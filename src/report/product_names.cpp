@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/replace_all.h"
+#include "report/text_memo.h"
 
 namespace kolbi {
 namespace {
@@ -93,9 +94,7 @@ std::string ReplaceEach(std::string text, std::span<const Replacement> rules) {
     return text;
 }
 
-}  // namespace
-
-std::string CleanProductName(std::string_view product) {
+std::string ProductNameOf(std::string_view product) {
     if (product.find(kOperatingSystemFr) != std::string_view::npos &&
         product.find(kOperatingSystemEn) != std::string_view::npos) {
         return {};
@@ -103,7 +102,7 @@ std::string CleanProductName(std::string_view product) {
     return ReplaceEach(std::string(product), kProductNameCleaning);
 }
 
-std::string VendorName(std::string_view copyright) {
+std::string VendorNameOf(std::string_view copyright) {
     std::string text = ReplaceEach(std::string(copyright), kVendorBeforeYears);
     // Every year begins "19" or "20": most texts hold neither and skip the 41 steps.
     if (text.find("19") != std::string::npos || text.find("20") != std::string::npos) {
@@ -116,6 +115,25 @@ std::string VendorName(std::string_view copyright) {
         }
     }
     return TrimSpaces(ReplaceEach(std::move(text), kVendorAfterYears));
+}
+
+// Every workstation of a network reports mostly the same products: a few
+// hundred distinct names and copyright texts, each met again in nearly every
+// report. A few thousand entries hold them all; texts longer than a line of
+// a report usually is are computed each time.
+constexpr std::size_t kMostRemembered = 4096;
+constexpr std::size_t kLongestRemembered = 256;
+
+}  // namespace
+
+std::string CleanProductName(std::string_view product) {
+    thread_local TextMemo memo(kMostRemembered, kLongestRemembered);
+    return memo.Get(product, ProductNameOf);
+}
+
+std::string VendorName(std::string_view copyright) {
+    thread_local TextMemo memo(kMostRemembered, kLongestRemembered);
+    return memo.Get(copyright, VendorNameOf);
 }
 
 }  // namespace kolbi

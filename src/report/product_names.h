@@ -12,4 +12,7 @@ std::string CleanProductName(std::string_view product);
 // The vendor name cut down from a copyright text (Windows-1252).
 std::string VendorName(std::string_view copyright);
 
+// Both remember their results per distinct text (a bounded number of them,
+// per thread), so a text met again costs a look-up.
+
 }  // namespace kolbi

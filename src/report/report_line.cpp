@@ -1,9 +1,30 @@
 #include "report/report_line.h"
 
+#include <algorithm>
+#include <array>
+
 #include "common/replace_all.h"
 #include "common/runtime_error.h"
 
 namespace kolbi {
+namespace {
+
+// What the line cleaning does with each byte.
+enum class Cleaning : std::uint8_t { kKeep, kDrop, kSpace, kComma, kSemicolon };
+
+constexpr std::array<Cleaning, 256> kCleaning = [] {
+    std::array<Cleaning, 256> rules{};
+    for (char c : {'?', '\0', '\t', '\n', '\r'}) {
+        rules[static_cast<unsigned char>(c)] = Cleaning::kDrop;
+    }
+    rules[' '] = Cleaning::kSpace;
+    rules[static_cast<unsigned char>(kRegistered)] = Cleaning::kSpace;
+    rules[','] = Cleaning::kComma;
+    rules[';'] = Cleaning::kSemicolon;
+    return rules;
+}();
+
+}  // namespace
 
 std::string GetField(std::string_view text, std::string_view delimiter, std::int16_t first,
                      std::int16_t last) {
@@ -19,33 +40,74 @@ std::string GetField(std::string_view text, std::string_view delimiter, std::int
 }
 
 std::string CleanReportLine(std::string_view line) {
-    std::string text = ReplaceAll(line, ", ", ".");
-    text = ReplaceAll(text, ",", ".");
-    // ODBC driver lines keep their ";": it separates the parts of a data source.
-    if (text.empty() || text.front() != kNotSign) text = ReplaceAll(text, ";", "");
-    text = ReplaceAll(text, "?", "");
-    for (std::string_view control : {std::string_view("\0", 1), std::string_view("\t"),
-                                     std::string_view("\n"), std::string_view("\r")}) {
-        text = ReplaceAll(text, control, "");
+    // The steps of the cleaning in one pass. Each input byte gives at most one
+    // output byte, and only the last step looks at its neighbour's output:
+    //  - ", " and "," both become "." (the first step sees the line as read,
+    //    and its space can never be a space of the later steps);
+    //  - ";" (except on ODBC driver lines, whose first byte no earlier step
+    //    changes), "?" and the controls go, "®" becomes a space;
+    //  - of what remains, each run of n spaces becomes (n + 1) / 2 spaces, as
+    //    one pass of "two spaces become one" leaves it.
+    const bool keeps_semicolons = !line.empty() && line.front() == kNotSign;
+    std::string text(line.size(), '\0');
+    char* out = text.data();
+    bool odd_space = false;  // the last byte put is a space, the first of a pair
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        const Cleaning rule = kCleaning[static_cast<unsigned char>(c)];
+        if (rule == Cleaning::kKeep) {  // most bytes, on the shortest path
+            *out++ = c;
+            odd_space = false;
+            continue;
+        }
+        switch (rule) {
+            case Cleaning::kKeep:
+                break;
+            case Cleaning::kSpace:
+                if (!odd_space) *out++ = ' ';
+                odd_space = !odd_space;
+                break;
+            case Cleaning::kComma:
+                if (i + 1 < line.size() && line[i + 1] == ' ') ++i;
+                *out++ = '.';
+                odd_space = false;
+                break;
+            case Cleaning::kSemicolon:
+                if (!keeps_semicolons) break;
+                *out++ = c;
+                odd_space = false;
+                break;
+            case Cleaning::kDrop:
+                break;
+        }
     }
-    text = ReplaceAll(text, std::string_view(&kRegistered, 1), " ");
-    return ReplaceAll(text, "  ", " ");
+    text.resize(static_cast<std::size_t>(out - text.data()));
+    return text;
 }
 
 ReportLine TakeFields(std::string_view cleaned) {
     ReportLine line;
-    std::string work(cleaned);
-    if (work.find(kNotSign) != std::string::npos) {
-        line.odbc_line = work;
-        work = ReplaceAll(work, std::string_view(&kNotSign, 1), "!");
-        line.odbc = true;
-    }
-    if (work.find('!') == std::string::npos) return line;
+    line.odbc = cleaned.find(kNotSign) != std::string_view::npos;
+    if (line.odbc) line.odbc_line = cleaned;
+    // Every "¬" reads as "!": a field ends at either, and a driver line always
+    // has fields.
+    if (!line.odbc && cleaned.find('!') == std::string_view::npos) return line;
     line.has_fields = true;
-    line.description = GetField(work, "!", 2, 2);
-    line.product = GetField(work, "!", 3, 3);
-    line.version = GetField(work, "!", 4, 4);
-    line.copyright = GetField(work, "!", 5, 5);
+    std::string* const fields[] = {&line.description, &line.product, &line.version,
+                                   &line.copyright};
+    auto end_of_field = [&](std::size_t from) {
+        if (!line.odbc) return std::min(cleaned.find('!', from), cleaned.size());
+        while (from < cleaned.size() && cleaned[from] != '!' && cleaned[from] != kNotSign) ++from;
+        return from;
+    };
+    std::size_t start = 0;
+    for (int piece = 1; piece <= 5; ++piece) {
+        const std::size_t end = end_of_field(start);
+        // Piece 1 is not read; a piece the line lacks stays "".
+        if (piece > 1) *fields[piece - 2] = TrimSpaces(cleaned.substr(start, end - start));
+        if (end == cleaned.size()) break;
+        start = end + 1;
+    }
     return line;
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "report/text_memo.h"
+
 namespace kolbi {
 namespace {
 
@@ -43,6 +45,23 @@ TEST(CatalogueTest, ProductNamesAreCleanedAndCopyrightTextsBecomeVendorNames) {
     for (int year = 1970; year <= 2010; ++year) {
         EXPECT_EQ(VendorName("Acme " + std::to_string(year)), "Acme") << year;
     }
+}
+
+// The rules are memoised per distinct text: each text is computed once while
+// remembered, the memo empties itself at its bound, and long texts stay out.
+TEST(CatalogueTest, TheMemoComputesATextOnceAndStaysBounded) {
+    TextMemo memo(3, 8);
+    int computed = 0;
+    auto rule = [&](std::string_view text) { return ++computed, std::string(text) + "!"; };
+    for (std::string_view text : {"a", "b", "a", "a", "c", "b"}) {
+        EXPECT_EQ(memo.Get(text, rule), std::string(text) + "!");
+    }
+    EXPECT_EQ(computed, 3);
+    EXPECT_EQ(memo.Get("d", rule), "d!");  // the fourth empties the memo first
+    EXPECT_EQ(memo.size(), 1u);
+    EXPECT_EQ(memo.Get("123456789", rule), "123456789!");
+    EXPECT_EQ(memo.size(), 1u);
+    EXPECT_EQ(computed, 5);
 }
 
 }  // namespace
