@@ -847,6 +847,10 @@ void Connection::RollbackTransaction() {
 
 bool Connection::InTransaction() const { return impl_->in_transaction; }
 
+void Connection::KeepWrites() {
+    if (impl_->Protecting() && !impl_->since_savepoint.empty()) impl_->MarkWrite();
+}
+
 void Connection::SetStatementReuse(bool on) {
     if (!on) impl_->statements.Clear();
     impl_->reuse = on;

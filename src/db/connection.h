@@ -73,6 +73,9 @@ public:
         kSafe,   // sent again, it has the same effect: it may be
         kNever,  // the database chose values the program reads back (an identity)
     };
+    // The writes made so far must never be sent again: the program is about
+    // to read values the database chose for them (see Repeat::kNever).
+    void KeepWrites();
     // Runs a statement that returns no rows; the number of rows it changed, or
     // -1 when the driver cannot tell.
     std::int64_t Execute(const SqlText& sql, Repeat repeat = Repeat::kSafe);
@@ -89,8 +92,8 @@ public:
     // others stand: SQLite aborts just the statement. PostgreSQL would refuse
     // everything after a failure: the connection then goes back to its last
     // savepoint and sends again the writes made since, which it keeps for
-    // that. It moves the savepoint only after a write that must never be
-    // sent twice (Repeat::kNever), so writes cost no exchange of their own.
+    // that. It moves the savepoint only past writes that must never be sent
+    // twice (Repeat::kNever, KeepWrites), so writes cost no exchange of their own.
     void BeginTransaction();
     // Ends the open transaction, if any (nothing otherwise). A failed commit
     // leaves no transaction open either.

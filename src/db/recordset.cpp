@@ -239,6 +239,10 @@ void Recordset::Open(Connection& connection, SqlText sql) {
 }
 
 void Recordset::Load() {
+    // Reading again rows whose keys the database chose: they must stay as they are.
+    if (std::any_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.key_unknown; })) {
+        connection_->KeepWrites();
+    }
     result_ = connection_->Query(*source_);
     rows_.clear();
     rows_.reserve(result_.rows.size());
@@ -491,14 +495,13 @@ void Recordset::Insert(Row& row) {
         }
         insert.Add(")");
     }
+    connection_->Execute(insert);
+    row.is_new = false;
     // Unless every key column was written, the database chose the key (an
     // identity) or the values (defaults): the row can be found again only
-    // after Requery has read it, and the insert must never be sent twice.
-    const bool key_unknown = KeyUnknown(row);
-    connection_->Execute(insert,
-                         key_unknown ? Connection::Repeat::kNever : Connection::Repeat::kSafe);
-    row.is_new = false;
-    row.key_unknown = key_unknown;
+    // after Requery has read it, and from then on the insert must never be
+    // sent twice.
+    row.key_unknown = KeyUnknown(row);
 }
 
 void Recordset::HoldNewRows() {
@@ -556,8 +559,7 @@ bool Recordset::InsertTogether(const std::vector<std::size_t>& rows) {
         }
         const bool key_unknown = KeyUnknown(first);
         // Its shape changes with the number of rows: not worth keeping prepared.
-        connection_->ExecuteDirect(
-            insert, key_unknown ? Connection::Repeat::kNever : Connection::Repeat::kSafe);
+        connection_->ExecuteDirect(insert);
         for (std::size_t index : rows) {
             Row& row = rows_[index];
             row.is_new = false;
