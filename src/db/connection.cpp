@@ -103,10 +103,17 @@ struct Connection::Impl {
     SQLHSTMT schema_version_stmt = SQL_NULL_HSTMT;
     std::int64_t schema_version = -1;
     // An open transaction; on SQLite whether its schema has been checked, on
-    // PostgreSQL whether a savepoint marks its last successful write.
+    // PostgreSQL whether a savepoint is set, and the writes made since it (or
+    // since the transaction began), to be sent again after a failure.
     bool in_transaction = false;
     bool schema_checked = false;
     bool savepoint_set = false;
+    struct Write {
+        SqlText sql;
+        bool direct;
+    };
+    std::vector<Write> since_savepoint;
+    bool going_back = false;
     // The driver lets bound columns be read again, in any order (SQLGetData).
     bool rereads_bound_columns = false;
     // The transaction statements sent as SQL, prepared on first use.
@@ -247,13 +254,16 @@ struct Connection::Impl {
     // Runs the statement of sql and calls consume(stmt, prepared) while its
     // result is there; prepared is the cache entry, null for a direct run.
     // With reuse the statement stays prepared afterwards.
+    // writes: the statement may change rows; repeat: what may become of it
+    // when a later statement of the transaction fails.
     template <class Consume>
-    void Run(const SqlText& sql, Consume&& consume, bool direct = false, bool writes = false) {
+    void Run(const SqlText& sql, Consume&& consume, bool direct = false, bool writes = false,
+             Repeat repeat = Repeat::kSafe) {
         if (!open) ThrowNotOpen(sql.Text());
         // SQL Server's collation compares names as the pump wants; SQLite and
         // PostgreSQL compare the keys their schemas keep (db/name_key.h).
         if (sql.ComparesNames() && (dbms == Dbms::kSqlite || dbms == Dbms::kPostgreSql)) {
-            Run(sql.WithNameKeys(), consume, direct, writes);
+            Run(sql.WithNameKeys(), consume, direct, writes, repeat);
             return;
         }
         if (!Protecting()) {
@@ -266,7 +276,12 @@ struct Connection::Impl {
             BackToLastWrite();
             throw;
         }
-        if (writes) MarkWrite();
+        if (!writes) return;
+        if (repeat == Repeat::kNever || since_savepoint.size() >= kMostWritesKept) {
+            MarkWrite();
+        } else {
+            since_savepoint.push_back({sql, direct});
+        }
     }
 
     template <class Consume>
@@ -317,23 +332,34 @@ struct Connection::Impl {
 
     // PostgreSQL ends a transaction at the first statement that fails in it.
     // Its driver can set a savepoint before every statement, at the price of
-    // one more exchange with the server per statement; reads change nothing,
-    // though, so a savepoint after each successful write serves as well: a
-    // failed statement, read or write, goes back to it and the transaction
-    // stands as it was before that statement.
+    // one more exchange with the server per statement, and so would moving a
+    // savepoint of ours after every write. Failures are rare, though: the
+    // connection keeps the writes made since its savepoint instead, and after
+    // a failed statement, read or write, goes back to the savepoint and sends
+    // them again, so the transaction stands as it was before that statement.
+    // A write whose database-chosen values the program has read (an identity)
+    // cannot be sent again: the savepoint moves past it at once.
     bool Protecting() const { return in_transaction && dbms == Dbms::kPostgreSql; }
+
+    // Past that many writes kept the savepoint moves: a failure late in a
+    // long transaction then sends few again.
+    static constexpr std::size_t kMostWritesKept = 512;
 
     void MarkWrite() {
         RunTransactionStatement(savepoint_set ? TransactionStatement::kMoveSavepoint
                                               : TransactionStatement::kSavepoint);
         savepoint_set = true;
+        since_savepoint.clear();
     }
 
     // After a failed statement: the transaction as it was before it. Without
-    // a write there is nothing to keep, and it begins afresh. Should the
-    // server refuse even that, the statements that follow say so.
+    // a savepoint it begins afresh. Should the server refuse even that, the
+    // statements that follow say so.
     void BackToLastWrite() {
-        if (!Protecting()) return;
+        if (!Protecting() || going_back) return;
+        going_back = true;
+        std::vector<Write> writes = std::move(since_savepoint);
+        since_savepoint.clear();
         try {
             if (savepoint_set) {
                 RunTransactionStatement(TransactionStatement::kBackToSavepoint);
@@ -344,8 +370,13 @@ struct Connection::Impl {
                          [&] { return "Cannot roll back the transaction of " + Shown(); });
                 RunTransactionStatement(TransactionStatement::kWaitInside);
             }
+            // They succeeded on this very state a moment ago.
+            auto nothing = [](SQLHSTMT, odbc::PreparedStatement*) {};
+            for (const Write& write : writes) RunOnce(write.sql, nothing, write.direct);
+            if (!writes.empty()) MarkWrite();
         } catch (const RuntimeError&) {
         }
+        going_back = false;
     }
 
     void SetAutocommit(bool on) {
@@ -381,6 +412,7 @@ struct Connection::Impl {
         in_transaction = true;
         schema_checked = false;
         savepoint_set = false;
+        since_savepoint.clear();
     }
 
     // Ends the open transaction: commit or roll back.
@@ -388,6 +420,7 @@ struct Connection::Impl {
         in_transaction = false;
         schema_checked = false;
         savepoint_set = false;
+        since_savepoint.clear();
         if (TransactionsInSql()) {
             try {
                 RunTransactionStatement(commit ? TransactionStatement::kCommit
@@ -730,11 +763,15 @@ ResultSet Connection::QueryImpl(const SqlText& sql, bool direct) {
     return result;
 }
 
-std::int64_t Connection::Execute(const SqlText& sql) { return ExecuteImpl(sql, false); }
+std::int64_t Connection::Execute(const SqlText& sql, Repeat repeat) {
+    return ExecuteImpl(sql, false, repeat);
+}
 
-std::int64_t Connection::ExecuteDirect(const SqlText& sql) { return ExecuteImpl(sql, true); }
+std::int64_t Connection::ExecuteDirect(const SqlText& sql, Repeat repeat) {
+    return ExecuteImpl(sql, true, repeat);
+}
 
-std::int64_t Connection::ExecuteImpl(const SqlText& sql, bool direct) {
+std::int64_t Connection::ExecuteImpl(const SqlText& sql, bool direct, Repeat repeat) {
     std::int64_t changed = -1;
     impl_->Run(
         sql,
@@ -742,7 +779,7 @@ std::int64_t Connection::ExecuteImpl(const SqlText& sql, bool direct) {
             SQLLEN count = -1;
             if (SQL_SUCCEEDED(SQLRowCount(stmt, &count))) changed = count;
         },
-        direct, true);
+        direct, true, repeat);
     return changed;
 }
 
@@ -809,6 +846,10 @@ void Connection::RollbackTransaction() {
 }
 
 bool Connection::InTransaction() const { return impl_->in_transaction; }
+
+void Connection::KeepWrites() {
+    if (impl_->Protecting() && !impl_->since_savepoint.empty()) impl_->MarkWrite();
+}
 
 void Connection::SetStatementReuse(bool on) {
     if (!on) impl_->statements.Clear();

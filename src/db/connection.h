@@ -67,12 +67,21 @@ public:
     // reflect the tables as they are now (a driver may keep the columns a
     // prepared statement had when it was prepared).
     ResultSet QueryDirect(const SqlText& sql);
+    // What becomes of a write when a later statement of its transaction fails
+    // (see BeginTransaction).
+    enum class Repeat {
+        kSafe,   // sent again, it has the same effect: it may be
+        kNever,  // the database chose values the program reads back (an identity)
+    };
+    // The writes made so far must never be sent again: the program is about
+    // to read values the database chose for them (see Repeat::kNever).
+    void KeepWrites();
     // Runs a statement that returns no rows; the number of rows it changed, or
     // -1 when the driver cannot tell.
-    std::int64_t Execute(const SqlText& sql);
+    std::int64_t Execute(const SqlText& sql, Repeat repeat = Repeat::kSafe);
     // The same without preparing: for statements run once, such as DDL,
-    // which not every driver can prepare.
-    std::int64_t ExecuteDirect(const SqlText& sql);
+    // which not every driver can prepare, or of a shape that seldom comes again.
+    std::int64_t ExecuteDirect(const SqlText& sql, Repeat repeat = Repeat::kSafe);
 
     // Makes the statements that follow one transaction, until
     // CommitTransaction or RollbackTransaction; 3705 when one is open already.
@@ -80,9 +89,11 @@ public:
     // waiting for another writer as long as the data source's Timeout), so it
     // never fails halfway because another program wrote between its reads.
     // A statement that fails inside undoes its own changes only and the
-    // others stand: SQLite aborts just the statement; on PostgreSQL, which
-    // would refuse everything after a failure, the connection goes back to a
-    // savepoint it moves after every successful write.
+    // others stand: SQLite aborts just the statement. PostgreSQL would refuse
+    // everything after a failure: the connection then goes back to its last
+    // savepoint and sends again the writes made since, which it keeps for
+    // that. It moves the savepoint only past writes that must never be sent
+    // twice (Repeat::kNever, KeepWrites), so writes cost no exchange of their own.
     void BeginTransaction();
     // Ends the open transaction, if any (nothing otherwise). A failed commit
     // leaves no transaction open either.
@@ -109,7 +120,7 @@ public:
 
 private:
     ResultSet QueryImpl(const SqlText& sql, bool direct);
-    std::int64_t ExecuteImpl(const SqlText& sql, bool direct);
+    std::int64_t ExecuteImpl(const SqlText& sql, bool direct, Repeat repeat);
 
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -239,6 +239,10 @@ void Recordset::Open(Connection& connection, SqlText sql) {
 }
 
 void Recordset::Load() {
+    // Reading again rows whose keys the database chose: they must stay as they are.
+    if (std::any_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.key_unknown; })) {
+        connection_->KeepWrites();
+    }
     result_ = connection_->Query(*source_);
     rows_.clear();
     rows_.reserve(result_.rows.size());
@@ -247,6 +251,7 @@ void Recordset::Load() {
         row.values = std::move(values);
     }
     result_.rows.clear();
+    held_.clear();
     position_ = 0;
     editing_ = false;
 }
@@ -494,9 +499,99 @@ void Recordset::Insert(Row& row) {
     row.is_new = false;
     // Unless every key column was written, the database chose the key (an
     // identity) or the values (defaults): the row can be found again only
-    // after Requery has read it.
-    row.key_unknown = std::any_of(plan.key.begin(), plan.key.end(),
-                                  [&](std::size_t k) { return !Written(row, k); });
+    // after Requery has read it, and from then on the insert must never be
+    // sent twice.
+    row.key_unknown = KeyUnknown(row);
+}
+
+void Recordset::HoldNewRows() {
+    // On a closed record set it is no use of its own: the steps that use it say so.
+    holding_ = open_ && connection_->dbms() == Dbms::kPostgreSql;
+}
+
+std::vector<std::vector<std::size_t>> Recordset::HeldRuns() {
+    // PostgreSQL takes at most 65,535 parameters in a statement.
+    constexpr std::size_t kMostParameters = 30000;
+    std::vector<std::vector<std::size_t>> runs;
+    std::size_t parameters = 0;
+    for (std::size_t index : held_) {
+        const Row& row = rows_[index];
+        if (!row.held || row.deleted) continue;
+        const std::size_t written =
+            static_cast<std::size_t>(std::count(row.written.begin(), row.written.end(), true));
+        if (runs.empty() || rows_[runs.back().front()].written != row.written ||
+            parameters + written > kMostParameters) {
+            runs.emplace_back();
+            parameters = 0;
+        }
+        runs.back().push_back(index);
+        parameters += written;
+    }
+    return runs;
+}
+
+bool Recordset::InsertTogether(const std::vector<std::size_t>& rows) {
+    if (rows.size() < 2) return false;
+    try {
+        const WritePlan& plan = Plan();
+        const Row& first = rows_[rows.front()];
+        std::vector<std::size_t> written;
+        for (std::size_t i = 0; i < first.values.size(); ++i) {
+            if (Written(first, i)) written.push_back(i);
+        }
+        if (written.empty()) return false;
+        SqlText insert("INSERT INTO ");
+        AppendTable(insert);
+        insert.Add(" (");
+        for (std::size_t n = 0; n < written.size(); ++n) {
+            if (n > 0) insert.Add(", ");
+            insert.Identifier(*connection_, plan.columns[written[n]]);
+        }
+        insert.Add(") VALUES ");
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            if (r > 0) insert.Add(", ");
+            insert.Add("(");
+            for (std::size_t n = 0; n < written.size(); ++n) {
+                if (n > 0) insert.Add(", ");
+                insert.Param(rows_[rows[r]].values[written[n]], Columns()[written[n]].sql_type);
+            }
+            insert.Add(")");
+        }
+        const bool key_unknown = KeyUnknown(first);
+        // Its shape changes with the number of rows: not worth keeping prepared.
+        connection_->ExecuteDirect(insert);
+        for (std::size_t index : rows) {
+            Row& row = rows_[index];
+            row.is_new = false;
+            row.held = false;
+            row.key_unknown = key_unknown;
+            Settle(row);
+        }
+        return true;
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+void Recordset::InsertHeld(std::size_t index) {
+    Row& row = rows_[index];
+    if (!row.held) return;
+    row.held = false;
+    try {
+        Insert(row);
+    } catch (...) {
+        // As Update drops a new row it could not save; the others keep their places.
+        row.deleted = true;
+        Settle(row);
+        throw;
+    }
+    Settle(row);
+}
+
+bool Recordset::KeyUnknown(const Row& row) {
+    const WritePlan& plan = Plan();
+    return std::any_of(plan.key.begin(), plan.key.end(),
+                       [&](std::size_t k) { return !Written(row, k); });
 }
 
 void Recordset::UpdateRow(Row& row) {
@@ -541,6 +636,13 @@ void Recordset::Update() {
     }
     Row& row = rows_[position_];
     if (row.deleted) return;
+    if (row.held) return;
+    if (row.is_new && holding_) {
+        row.held = true;
+        held_.push_back(position_);
+        editing_ = false;
+        return;
+    }
     try {
         if (row.is_new) {
             Insert(row);
@@ -599,6 +701,8 @@ void Recordset::Requery() {
 void Recordset::Close() {
     RequireOpen("Close");
     open_ = false;
+    holding_ = false;
+    held_.clear();
     rows_.clear();
     result_ = ResultSet();
     position_ = 0;

@@ -96,6 +96,23 @@ public:
     // Requery. When the save fails its writes are dropped (a new row goes
     // away), so later steps are not held up by the same failure.
     void Update();
+    // From now until Close, rows begun by AddNew are held at Update instead
+    // of being inserted one by one, where that saves exchanges with the
+    // server (PostgreSQL); elsewhere, or on a closed record set, nothing changes.
+    void HoldNewRows();
+    // Inserts the held rows together, in one statement per run of rows that
+    // write the same columns. Where the database refuses such a statement,
+    // nothing of it stays (Connection::BeginTransaction), and its rows are
+    // inserted one by one, each as a step of `run` (a procedure's Run): a
+    // refused row fails as its own Update would have, and the others are saved.
+    template <class Run>
+    void SaveHeldRows(Run&& run) {
+        for (const std::vector<std::size_t>& rows : HeldRuns()) {
+            if (InsertTogether(rows)) continue;
+            for (std::size_t row : rows) run([&] { InsertHeld(row); });
+        }
+        held_.clear();
+    }
     // Deletes the current row from the table at once; it stays current until
     // the next move and a following Update does nothing.
     void Delete();
@@ -117,6 +134,7 @@ private:
         bool is_new = false;  // begun by AddNew, not yet inserted
         bool deleted = false;
         bool key_unknown = false;  // inserted; the database chose values we have not read
+        bool held = false;         // new, its insert held for SaveHeldRows
     };
     // How a row is found again in its table.
     enum class Locate {
@@ -148,6 +166,11 @@ private:
     void AppendWhereKey(SqlText& statement, const Row& row);
     void AppendConditions(SqlText& statement, const Row& row);
     void Insert(Row& row);
+    bool KeyUnknown(const Row& row);
+    // The held rows in runs that write the same columns, of a size one statement takes.
+    std::vector<std::vector<std::size_t>> HeldRuns();
+    bool InsertTogether(const std::vector<std::size_t>& rows);
+    void InsertHeld(std::size_t row);
     void UpdateRow(Row& row);
     const std::vector<ColumnInfo>& Columns() const { return *result_.columns; }
     static bool Written(const Row& row, std::size_t column) {
@@ -169,6 +192,8 @@ private:
     std::vector<Row> rows_;
     std::size_t position_ = 0;
     bool editing_ = false;
+    bool holding_ = false;
+    std::vector<std::size_t> held_;  // rows_ indexes, in the order of their Update
     std::optional<WritePlan> plan_;
 };
 

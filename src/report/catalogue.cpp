@@ -1,5 +1,6 @@
 #include "report/catalogue.h"
 
+#include <optional>
 #include <utility>
 
 #include "common/pending_events.h"
@@ -17,10 +18,24 @@ bool IsEmptyText(const Field& field) {
            field.value().utf8().empty();
 }
 
+// The row as the record set now holds it, saved: what the pass may take
+// for it without asking again. Nothing when a column cannot be read.
+std::optional<KnownProduct> Known(const Recordset& products, std::int32_t id) {
+    std::optional<KnownProduct> known;
+    RunAbsorbed([&] {
+        known = KnownProduct{id, IsEmptyText(products.Fields("SOFTPRODUCT_DESCRIPTION")),
+                             IsEmptyText(products.Fields("SOFTPRODUCT_COPYRIGHT")),
+                             IsEmptyText(products.Fields("SOFTPRODUCT_VERSION"))};
+    });
+    return known;
+}
+
 // Finds or creates the product in SoftProduct, each record-set action a step
-// of Do_Log. True when this line's SOFTPRODUCT_ID was read into ProductID.
+// of Do_Log. True when this line's SOFTPRODUCT_ID was read into ProductID,
+// which the pass then remembers.
 bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::string& product,
-                         const std::string& vendor, std::int32_t& ProductID) {
+                         const std::string& vendor, std::int32_t& ProductID,
+                         ProductCache& known_products) {
     Recordset products;
     Do_Log.Run([&] {
         products.Open(SqlText("SELECT * From SoftProduct ")
@@ -68,6 +83,11 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
     }
     const bool identified =
         Do_Log.Run([&] { ProductID = products.Fields("SOFTPRODUCT_ID").AsInt32(); });
+    if (identified) {
+        if (const std::optional<KnownProduct> known = Known(products, ProductID)) {
+            known_products.Remember(product, *known);
+        }
+    }
     Do_Log.Run([&] { products.Close(); });
     return identified;
 }
@@ -75,7 +95,7 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
 }  // namespace
 
 void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t PosteID,
-                      std::int32_t& ProductID, ListBox& lstLogProd) {
+                      std::int32_t& ProductID, ListBox& lstLogProd, ProductCache& known_products) {
     std::string product;
     std::string vendor;
     Do_Log.Run([&] { product = CleanProductName(line.product); });
@@ -88,7 +108,16 @@ void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t Po
     // product of this line's ODBC driver.
     bool identified = false;
     if (!product.empty() && !vendor.empty()) {
-        identified = FindOrCreateProduct(Do_Log, line, product, vendor, ProductID);
+        // A product this pass has seen needs no look-up, unless the line
+        // would fill a column that was still empty.
+        const KnownProduct* known = known_products.Find(product);
+        if (known && !ProductCache::NeedsLookUp(*known, line.description, vendor, line.version)) {
+            ProductID = known->id;
+            identified = true;
+        } else {
+            identified =
+                FindOrCreateProduct(Do_Log, line, product, vendor, ProductID, known_products);
+        }
         if (identified) Do_Log.Run([&] { SortSoftProd(lstLogProd, ProductID); });
     }
     if (line.odbc) {

@@ -6,6 +6,7 @@
 
 #include "common/list_box.h"
 #include "log/procedure.h"
+#include "report/product_cache.h"
 #include "report/product_names.h"
 #include "report/report_line.h"
 
@@ -17,8 +18,10 @@ namespace kolbi {
 // makes its SOFTPRODUCT_ID the current ProductID and adds it to lstLogProd;
 // an ODBC driver line then goes to SaveOdbcInventory. Every elementary action
 // runs through Do_Log, the pass's procedure, so a failure is reported there
-// and the pass's rule decides what follows.
+// and the pass's rule decides what follows. A product in known_products is
+// taken from there unless the line would fill one of its empty columns;
+// what a look-up reads is remembered there.
 void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t PosteID,
-                      std::int32_t& ProductID, ListBox& lstLogProd);
+                      std::int32_t& ProductID, ListBox& lstLogProd, ProductCache& known_products);
 
 }  // namespace kolbi

@@ -126,7 +126,8 @@ Applied ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
         ReportLine line;
         Do_Log.Run([&] { line = TakeFields(text); });
         if (line.has_fields) {
-            CatalogueProduct(Do_Log, line, *pass.PosteID, pass.ProductID, form.lstLogProd);
+            CatalogueProduct(Do_Log, line, *pass.PosteID, pass.ProductID, form.lstLogProd,
+                             pass.known_products);
         }
         Do_Log.Run([&] { LetPendingEventsRun(); });
     }
@@ -220,10 +221,11 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
             break;
         }
         case Applied::kNotCommitted:
-            // What was read of the workstation went with the transaction.
+            // What was read of the workstation and the catalogue went with the transaction.
             left.insert(file);
             pass.last_workstation.clear();
             pass.PosteID.reset();
+            pass.known_products.Clear();
             break;
         case Applied::kNoWorkstationId:
             SetAsideReport(Do_Log, file,

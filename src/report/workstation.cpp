@@ -95,6 +95,9 @@ void SaveNewPoste(ProductLists& lists, std::int32_t PosteID) {
                        .QuotedNumber(PosteID));
     });
     proc.Run([&] { LetPendingEventsRun(); });
+    // The links go to the database together; a refused one is then tried
+    // on its own, and fails as it would have alone.
+    links.HoldNewRows();
     for (const std::string& product : lists.lstLogProd.Items()) {
         proc.Run([&] { lists.lstDBProd.AddItem(product); });
         const FieldWrite link[] = {
@@ -104,6 +107,7 @@ void SaveNewPoste(ProductLists& lists, std::int32_t PosteID) {
         AddRow(links, link, [&](auto&& step) { proc.Run(step); });
         proc.Run([&] { LetPendingEventsRun(); });
     }
+    links.SaveHeldRows([&](auto&& step) { proc.Run(step); });
     proc.Run([&] { links.Close(); });
     proc.Run([&] { LetPendingEventsRun(); });
 }

@@ -6,6 +6,7 @@
 
 #include "log/procedure.h"
 #include "reconcile/product_lists.h"
+#include "report/product_cache.h"
 
 namespace kolbi {
 
@@ -19,6 +20,9 @@ struct PassState {
     // report under another workstation.
     std::optional<std::int32_t> PosteID;
     std::int32_t ProductID = 0;  // of the last catalogued line
+    // The catalogue rows this pass has looked up: forgotten with a report
+    // whose work is not committed.
+    ProductCache known_products;
 };
 
 // The workstation step of the report pass, after the pass has named the

@@ -76,6 +76,35 @@ TEST_P(PostgreSqlTransactionTest, OnlyTransactionsWaitForTheDisk) {
     EXPECT_EQ(pumps_.QueryDirect(show).rows.at(0).at(0).AsText(), "off");
 }
 
+// PostgreSQL: writes cost no savepoint of their own; after a failure the
+// ones since the last savepoint are sent again, and a write whose identity
+// was read (Repeat::kNever) is never sent twice, so the identity stays.
+TEST_P(PostgreSqlTransactionTest, WritesCostNoSavepointAndAnIdentityReadStays) {
+    int savepoints = 0;
+    ObserveStatements([&](std::string_view sent) {
+        if (sent.find("SAVEPOINT kolbi_write") != std::string_view::npos &&
+            sent.find("ROLLBACK") == std::string_view::npos) {
+            ++savepoints;
+        }
+    });
+    pumps_.BeginTransaction();
+    Link(1);
+    Link(2);
+    EXPECT_EQ(savepoints, 0);
+    pumps_.Execute(SqlForTests::Statement("INSERT INTO Changement (Changement_Poste) VALUES ('x')"),
+                   Connection::Repeat::kNever);
+    EXPECT_EQ(savepoints, 1);
+    const SqlText ids = SqlForTests::Statement("SELECT Changement_ID FROM Changement");
+    const std::string id = pumps_.Query(ids).rows.at(0).at(0).AsText();
+    Link(3);
+    EXPECT_THROW(pumps_.Query(SqlForTests::Statement("SELECT * FROM NoSuchTable")), RuntimeError);
+    Link(4);
+    pumps_.CommitTransaction();
+    ObserveStatements(nullptr);
+    EXPECT_EQ(Links(), (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(db_->Rows("SELECT Changement_ID FROM Changement"), std::vector<std::string>{id});
+}
+
 // The trace the pipeline benchmark replays: statements with their values
 // (a name looked up by its key), and the transactions, in the order sent.
 TEST_P(TransactionTest, TheTraceHoldsWhatWasSent) {

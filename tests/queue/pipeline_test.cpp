@@ -12,6 +12,7 @@
 
 #include "common/cp1252.h"
 #include "common/program_end.h"
+#include "db/statement_trace.h"
 #include "queue/queue_test.h"
 #include "report/do_log.h"
 #include "support/failing_file_system.h"
@@ -305,6 +306,34 @@ TEST_P(PipelineTest, AwkwardLinesAreStoredExactlyOrLeftOut) {
     EXPECT_EQ(Set("SELECT DSN_Name, DSN_DBName, DSN_ServName FROM ODBC_DSN "
                   "WHERE DSN_DBName <> 'db'"),
               (std::set<std::string>{"x|y|z", "a'1|b|c", "||"}));
+}
+
+// A pass asks the catalogue once per product, yet fills an empty column
+// whenever a later line, of the same report or another, brings a text for
+// it: Old's description and version stay empty through PC1's empty fields,
+// are filled by PC2, and PC3's other texts change nothing.
+TEST_P(PipelineTest, APassLooksEachProductUpOnceAndStillFillsEmptyColumns) {
+    db_->Run("INSERT INTO SoftProduct (SOFTPRODUCT_PRODUCT, SOFTPRODUCT_DESCRIPTION, "
+             "SOFTPRODUCT_VERSION, SOFTPRODUCT_COPYRIGHT) VALUES ('Old', '', '', 'Acme')");
+    Waiting("PC1_1.SILog", "x!!Old!!Acme\r\nx!d1!New!!B Corp\r\n");
+    Waiting("PC2_1.SILog", "x!dOld!Old!2!Acme\r\nx!d2!New!3!B Corp\r\nx!!New!!B Corp\r\n");
+    Waiting("PC3_1.SILog", "x!dX!Old!9!Acme\r\nx!dY!New!8!B Corp\r\n");
+    int look_ups = 0;
+    ObserveStatements([&](std::string_view sent) {
+        if (sent.find("From SoftProduct WHERE SOFTPRODUCT_PRODUCT") != std::string_view::npos) {
+            ++look_ups;
+        }
+    });
+    Do_Log(form_);
+    ObserveStatements(nullptr);
+
+    EXPECT_EQ(look_ups, 5);  // PC1: Old, New and its re-read; PC2: Old and New; PC3: none
+    EXPECT_THAT(db_->Rows("SELECT SOFTPRODUCT_PRODUCT, SOFTPRODUCT_DESCRIPTION, "
+                          "SOFTPRODUCT_VERSION FROM SoftProduct ORDER BY 1"),
+                ElementsAre("New|d1|3", "Old|dOld|2"));
+    EXPECT_THAT(Links(), ElementsAre("PC1|New", "PC1|Old", "PC2|New", "PC2|Old", "PC3|New",
+                                     "PC3|Old"));
+    EXPECT_THAT(pump_.LogLines(), ElementsAre());
 }
 
 // The database refuses one link in the middle of the report: that failure is
