@@ -8,6 +8,7 @@
 #   bench/pipeline.sh [options]
 #
 #   --sizes LIST       workstations per network (default 300,2000,20000)
+#   --workstations K   one network: --sizes K
 #   --pg-sizes LIST    the networks PostgreSQL runs (default: those of --sizes
 #                      up to 2,000)
 #   --only sqlite|postgresql
@@ -51,9 +52,9 @@ build_dir=
 keep=0
 while [ $# -gt 0 ]; do
     case "$1" in
-        --sizes | --pg-sizes)
+        --sizes | --pg-sizes | --workstations)
             [ $# -ge 2 ] && [[ $2 =~ ^[0-9]+(,[0-9]+)*$ ]] || usage
-            if [ "$1" = --sizes ]; then sizes=$2; else pg_sizes=$2; fi
+            if [ "$1" = --pg-sizes ]; then pg_sizes=$2; else sizes=$2; fi
             shift 2
             ;;
         --only)
