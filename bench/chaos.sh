@@ -40,6 +40,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source bench/lib/postgresql.sh
 
 usage() {
     sed -n '2,/^[^#]/s/^# \{0,1\}//p' "$0" >&2
@@ -178,33 +179,10 @@ setup_sqlite() {
 }
 
 setup_postgresql() {
-    pg_dir=$work/pg
-    KOLBI_PG_DURABLE=1 scripts/pg-scratch.sh start "$pg_dir" >/dev/null
-    local driver pg_bin role
-    driver=$(awk -F' = ' '/^Driver/ { print $2; exit }' "$pg_dir/odbc.ini")
-    psql=(psql)
-    for pg_bin in /usr/lib/postgresql/15/bin /usr/lib/postgresql/*/bin; do
-        if [ -x "$pg_bin/psql" ]; then psql=("$pg_bin/psql"); break; fi
-    done
-    if [ "$(id -u)" -eq 0 ]; then psql=(runuser -u postgres -- "${psql[@]}"); fi
-    psql+=(-h "$pg_dir" -X -q -v ON_ERROR_STOP=1)
-    for role in chaos ref; do
-        "${psql[@]}" -U postgres -d postgres \
-            -c "CREATE DATABASE chaos_$role TEMPLATE kolbi_template OWNER kolbi"
-        cat >>"$ODBCINI" <<INI
-[chaos_$role]
-Driver = $driver
-Servername = $pg_dir
-Port = 5432
-Database = chaos_$role
-Username = kolbi
-
-INI
-        "$bin/kolbidb" create --dsn "chaos_$role" >/dev/null
-    done
-    db_info=$("${psql[@]}" -U postgres -d postgres -tA -c "SELECT 'PostgreSQL ' ||
-        current_setting('server_version') || ', fsync=' || current_setting('fsync') ||
-        ', synchronous_commit=' || current_setting('synchronous_commit')")
+    pg_start "$work/pg"
+    local role
+    for role in chaos ref; do pg_add_database "chaos_$role"; done
+    db_info=$(pg_durability)
     [[ $db_info == *"fsync=on, synchronous_commit=on" ]] ||
         fail "the server is not durable: $db_info"
 }

@@ -13,7 +13,7 @@ packages=(
     zlib1g-dev libfmt-dev libncurses-dev libsystemd-dev systemd
     unixodbc unixodbc-dev libsqliteodbc sqlite3 libsqlite3-dev odbc-postgresql tdsodbc
     postgresql postgresql-client
-    tmux locales sqlfluff
+    tmux locales sqlfluff python3-pyodbc  # pyodbc: the pipeline benchmark's script peer
 )
 
 sudo_if_needed=()
