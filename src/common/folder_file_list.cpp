@@ -25,8 +25,8 @@ bool NameLess(const std::string& a, const std::string& b) {
 }
 
 // "*.ext" (ASCII, no other wildcard) is matched as a plain comparison of the
-// end of the name: the pass lists its folder after every report, and fnmatch
-// folding case costs more than all the rest of the listing.
+// end of the name: fnmatch folding case costs more than all the rest of a
+// listing, and a queue of tens of thousands of files is listed in one go.
 bool IsExtensionPattern(std::string_view pattern) {
     return pattern.size() >= 2 && pattern[0] == '*' &&
            pattern.find_first_of("*?[\\", 1) == std::string_view::npos &&
@@ -81,6 +81,7 @@ void FolderFileList::SetPath(const std::string& folder) {
     if (!listed) throw RuntimeError(errnum::kPathNotFound, "Path not found: " + folder);
     path_ = folder;
     names_ = std::move(names);
+    first_ = 0;
 }
 
 void FolderFileList::SetPattern(std::string pattern) {
@@ -89,6 +90,7 @@ void FolderFileList::SetPattern(std::string pattern) {
 }
 
 void FolderFileList::Refresh() {
+    first_ = 0;
     if (path_.empty()) {
         names_.clear();
         return;
@@ -97,13 +99,21 @@ void FolderFileList::Refresh() {
     names_ = Read(path_, listed);
 }
 
+void FolderFileList::DropFirst(std::size_t count) {
+    first_ += std::min(count, names_.size() - first_);
+    if (first_ == names_.size()) {
+        names_.clear();
+        first_ = 0;
+    }
+}
+
 const std::string& FolderFileList::List(int index) const {
     if (index < 0 || index >= ListCount()) {
         throw RuntimeError(errnum::kInvalidProcedureCall,
                            "Invalid procedure call or argument: file list index " +
                                std::to_string(index) + " of " + std::to_string(ListCount()));
     }
-    return names_[static_cast<size_t>(index)];
+    return names_[first_ + static_cast<size_t>(index)];
 }
 
 }  // namespace kolbi

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -7,8 +9,9 @@ namespace kolbi {
 
 // A folder file list of the window: the names (without folder) of the regular
 // files of one folder that match a pattern, in ascending name order. Like the
-// control it stands for, it holds what it read at its last refresh; nothing is
-// read from the disk when it is counted, drawn or indexed.
+// control it stands for, it holds what it read at its last refresh, less the
+// names dropped since; nothing is read from the disk when it is counted,
+// drawn or indexed.
 //
 // Names match the pattern without regard to case ("*.SILog" takes x.silog and
 // y.SILOG); several patterns may be given separated by ";". Names that start
@@ -31,11 +34,18 @@ public:
     // Reads the folder again. A folder that has gone away lists nothing.
     void Refresh();
 
-    int ListCount() const { return static_cast<int>(names_.size()); }
+    int ListCount() const { return static_cast<int>(names_.size() - first_); }
     // The name at index (0 is the first); raises the run-time error 5 when out
     // of range.
     const std::string& List(int index) const;
-    const std::vector<std::string>& Names() const { return names_; }
+    std::span<const std::string> Names() const {
+        return std::span<const std::string>(names_).subspan(first_);
+    }
+
+    // Drops the first `count` names (all when there are fewer), without
+    // reading the folder: a pass over a long queue drops each name as it
+    // takes it, at no cost that grows with the queue.
+    void DropFirst(std::size_t count = 1);
 
     // True when name matches one of the ";"-separated patterns, ignoring case.
     static bool Matches(const std::string& pattern, const std::string& name);
@@ -46,6 +56,7 @@ private:
     std::string path_;
     std::string pattern_;
     std::vector<std::string> names_;
+    std::size_t first_ = 0;  // names_ before it are dropped
 };
 
 }  // namespace kolbi

@@ -3,13 +3,13 @@
 #include <cerrno>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "common/clock.h"
 #include "common/file_helpers.h"
 #include "common/file_system.h"
 #include "common/folder_lock.h"
+#include "common/folder_pass.h"
 #include "common/pending_events.h"
 #include "common/pump_metrics.h"
 #include "common/pump_settings.h"
@@ -20,18 +20,6 @@
 
 namespace kolbi {
 namespace {
-
-// Compressed files not to be tried again in this cycle: each waits for a
-// later one (an agent still writing it, a file the pump may not read, one
-// that could not be disposed of), so the queue never turns on it.
-using LeftForLater = std::set<std::string>;
-
-std::string FirstWaiting(const FolderFileList& listing, const LeftForLater& left) {
-    for (const std::string& name : listing.Names()) {
-        if (!left.count(name)) return name;
-    }
-    return {};
-}
 
 // Compressed files whose report was decompressed but which could be neither
 // deleted nor set aside, as they were then: decoding them again at every
@@ -50,11 +38,10 @@ bool MayStillBeWritten(const FileIdentity& identity) {
 }
 
 // Sets a compressed file aside and reports why through the cycle's
-// procedure. False when it is still there.
-bool SetAsideCompressed(Procedure& Timer1_Timer, const std::string& path, const RuntimeError& why) {
+// procedure; one that stays where it is waits for a later cycle.
+void SetAsideCompressed(Procedure& Timer1_Timer, const std::string& path, const RuntimeError& why) {
     bool moved = false;
     Timer1_Timer.Run([&] { throw SetAside(path, why, moved); });
-    return moved;
 }
 
 // Decompresses one compressed file into the decompressed folder and disposes
@@ -66,19 +53,22 @@ bool SetAsideCompressed(Procedure& Timer1_Timer, const std::string& path, const 
 // was read, so a crash, a full disk or an agent dropping a new version
 // meanwhile at any moment leaves every report on disk. A report whose twin
 // still waits in the decompressed folder is left for the next cycle, after
-// the pass has taken the twin. True when the file is done with for this
-// cycle.
-bool TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::string& name) {
+// the pass has taken the twin. Whatever stays on disk waits for a later
+// cycle: the cycle takes each name once.
+void TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::string& name) {
     const std::string compressed = Settings().IncomingFolder + name;
     const std::string decompressed = DecompressedFolder() + name;
+    // Listed at the start of the cycle, it may have gone since (an operator,
+    // a pump that held the folder before this one): nothing to take then.
     const std::optional<FileIdentity> identity = Fs().Identity(compressed);
-    if (!identity) return true;  // gone meanwhile: nothing to take
+    if (!identity) return;
     if (Fs().IsLink(compressed)) {
-        return SetAsideCompressed(Timer1_Timer, compressed, FileError(ELOOP, compressed));
+        SetAsideCompressed(Timer1_Timer, compressed, FileError(ELOOP, compressed));
+        return;
     }
     const auto kept = DecodedButKept().find(name);
     if (kept != DecodedButKept().end()) {
-        if (kept->second == *identity) return false;
+        if (kept->second == *identity) return;
         DecodedButKept().erase(kept);
     }
 
@@ -89,38 +79,39 @@ bool TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::s
         if (!content) error = errno;
     });
     if (!content && error != EFBIG) {
-        if (error == ENOENT) return true;
+        if (error == ENOENT) return;
         if (error == ELOOP || error == EINVAL) {
-            return SetAsideCompressed(Timer1_Timer, compressed, FileError(error, compressed));
+            SetAsideCompressed(Timer1_Timer, compressed, FileError(error, compressed));
+            return;
         }
         // The real reason, and the file stays for a later cycle: an agent's
         // file the pump may not read yet is no file to throw away.
         Timer1_Timer.Run([&] { throw FileError(error, compressed); });
-        return false;
+        return;
     }
 
     std::optional<std::string> report;
     if (content) Timer1_Timer.Run([&] { report = form.Huffman().DecodeComplete(*content); });
     content.reset();
     if (!report) {
-        if (MayStillBeWritten(*identity)) return false;
-        return SetAsideCompressed(
+        if (MayStillBeWritten(*identity)) return;
+        SetAsideCompressed(
             Timer1_Timer, compressed,
             RuntimeError(errnum::kFileNotFound, "File not found: " + decompressed + " (" + name +
                                                     " holds no complete HE3 stream)"));
+        return;
     }
     bool published = false;
     if (!Timer1_Timer.Run([&] { published = PublishFileDurably(decompressed, *report); }) ||
         !published) {
-        return false;
+        return;
     }
     report.reset();
-    if (Fs().Identity(compressed) != identity) return false;  // a new version came meanwhile
+    if (Fs().Identity(compressed) != identity) return;  // a new version came meanwhile
     const bool disposed = Timer1_Timer.Run([&] {
         DisposeOf(compressed, "its report is decompressed, and it is left alone until it changes");
     });
     if (!disposed) DecodedButKept()[name] = *identity;
-    return disposed;
 }
 
 // The decompressed folder is the pump's own: it is made when missing, and
@@ -178,19 +169,21 @@ bool CycleSteps(QueueWindow& form, Procedure& Timer1_Timer) {
         SetStatusText("D\u00E9compression des " + std::to_string(form.lfLogCode.ListCount()) +
                       " fichier(s) re\u00E7u(s)...");
     });
-    LeftForLater left;
+    // Each compressed file once, in name order; one that waits for a later
+    // cycle (an agent still writing it, a file the pump may not read, one
+    // that could not be disposed of) is not tried again, so the queue never
+    // turns on it.
+    FolderPass waiting(form.lfLogCode);
     while (usable) {
         if (step.Left()) return false;
-        const std::string name = FirstWaiting(form.lfLogCode, left);
-        if (name.empty()) break;
-        if (!TakeCompressedFile(form, step, name)) left.insert(name);
-        step.Run([&] { form.lfLogCode.Refresh(); });
-        if (FirstWaiting(form.lfLogCode, left) == name) left.insert(name);
+        std::optional<std::string> name;
+        step.Run([&] { name = waiting.Next(); });
+        if (!name) break;
+        TakeCompressedFile(form, step, *name);
         step.Run([&] { LetPendingEventsRun(); });
         form.EndIfUnloadPending();
     }
     if (step.Left()) return false;
-    step.Run([&] { form.lfLog.Refresh(); });
     if (usable) step.Run([&] { Do_Log(form); });
     step.Run([&] { SetStatusText("Fermeture de la connexion \u00E0 la base."); });
     step.Run([&] { CloseAndReleaseDBConnection(); });
@@ -201,14 +194,20 @@ bool CycleSteps(QueueWindow& form, Procedure& Timer1_Timer) {
 }
 
 // What the cycle leaves waiting goes into the metrics, and the metrics into
-// their file when there is one. A file that cannot be written is reported
-// even after a date-format switch, which leaves the cycle's own procedure.
+// their file when there is one. A cycle that ran to its end counts what its
+// passes over both folders read last, when they ran out (files landing in
+// the incoming folder during the last pass over reports are counted by the
+// next cycle); a listing as old as the one of a pump standing by is read
+// again. A file that cannot be written is reported even after a date-format
+// switch, which leaves the cycle's own procedure.
 void RecordCycle(QueueWindow& form, bool completed) {
     int compressed = 0;
     int decompressed = 0;
     (void)RunAbsorbed([&] {
-        form.lfLogCode.Refresh();
-        form.lfLog.Refresh();
+        if (!completed) {
+            form.lfLogCode.Refresh();
+            form.lfLog.Refresh();
+        }
         compressed = form.lfLogCode.ListCount();
         decompressed = form.lfLog.ListCount();
     });

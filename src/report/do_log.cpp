@@ -1,6 +1,5 @@
 #include "report/do_log.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <set>
@@ -8,6 +7,7 @@
 #include "common/file_helpers.h"
 #include "common/file_system.h"
 #include "common/folder_lock.h"
+#include "common/folder_pass.h"
 #include "common/pending_events.h"
 #include "common/pump_metrics.h"
 #include "common/pump_settings.h"
@@ -65,21 +65,15 @@ private:
     bool open_ = false;
 };
 
-// Reports not to be taken again in this pass: each stays on disk for a later
-// one (it could not be read, its work could not be committed, or it could be
-// neither deleted nor set aside), so the pass goes on with the next report
+// Reports that stay on disk for a later pass (one could not be read, its
+// work could not be committed, or it could be neither deleted nor set
+// aside). The pass takes each name once, so it goes on with the next report
 // instead of reading the same file again.
 using LeftForLater = std::set<std::string>;
 
+// The report in hand and those behind it.
 std::string WaitingCaption(int count) {
     return std::to_string(count) + " fichier(s) d\u00E9compress\u00E9(s) en attente...";
-}
-
-std::string FirstWaiting(const FolderFileList& listing, const LeftForLater& left) {
-    for (const std::string& name : listing.Names()) {
-        if (!left.count(name)) return name;
-    }
-    return {};
 }
 
 // Sets a report that is no report of a workstation aside, reporting why;
@@ -150,7 +144,10 @@ Applied ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
 Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const std::string& file,
                    LeftForLater& left) {
     const std::string path = DecompressedFolder() + file;
-    Do_Log.Run([&] { form.Label1 = WaitingCaption(form.lfLog.ListCount()); });
+    // Listed at the start of the pass, it may have gone since (an operator,
+    // a pump that held the folder before this one): nothing to take then.
+    if (!Fs().Identity(path)) return Next::kNextReport;
+    Do_Log.Run([&] { form.Label1 = WaitingCaption(form.lfLog.ListCount() + 1); });
     Do_Log.Run([&] { form.Repaint(); });
     // A report without a workstation name (none before its "_", or no "_" at
     // all) belongs to nobody: it is set aside and the pass ends, so it is
@@ -241,7 +238,6 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
     Do_Log.Run([&] { form.ClearAll(); });
     Do_Log.Run([&] { form.lstInFile.Clear(); });
     Do_Log.Run([&] { form.Repaint(); });
-    Do_Log.Run([&] { form.lfLog.Refresh(); });
     Do_Log.Run([&] { LetPendingEventsRun(); });
     return Do_Log.Left() ? Next::kReturn : Next::kNextReport;
 }
@@ -260,13 +256,14 @@ void Do_Log(ReportWindow& form) {
     });
     Do_Log.Run([&] { form.SetTimer1Enabled(false); });
     // The count is a 16-bit number: a longer queue waits for the next pass.
-    int iterations = 0;
-    Do_Log.Run([&] { iterations = std::min(form.lfLog.ListCount(), 32767); });
+    constexpr int kMostReportsPerPass = 32767;
+    FolderPass waiting(form.lfLog);
     LeftForLater left;
-    for (int i = 0; i < iterations && !Do_Log.Left(); ++i) {
-        const std::string file = FirstWaiting(form.lfLog, left);
-        if (file.empty()) break;  // the files went away meanwhile, or all wait
-        const Next next = ProcessReport(form, Do_Log, pass, file, left);
+    for (int i = 0; i < kMostReportsPerPass && !Do_Log.Left(); ++i) {
+        std::optional<std::string> file;
+        Do_Log.Run([&] { file = waiting.Next(); });
+        if (!file) break;  // every report was taken, or waits for a later pass
+        const Next next = ProcessReport(form, Do_Log, pass, *file, left);
         if (next == Next::kReturn) return;
         // The report's database work is done: a stop asked for meanwhile ends
         // the program here.

@@ -5,10 +5,12 @@
 namespace kolbi {
 
 // One pass over the decompressed reports that form.lfLog lists, in name
-// order: for each, the workstation record, the report's lines, the catalogue
-// and ODBC inventory of each line, then the links of the workstation
-// (SaveNewPoste for a workstation without stored products, CompareProdList
-// otherwise). Each report file is read whole before its database work, which
+// order, each taken once; the folder is read at the start of the pass and
+// again only when that listing has run out, and a report gone meanwhile is
+// skipped without a word. For each, the workstation record, the report's
+// lines, the catalogue and ODBC inventory of each line, then the links of
+// the workstation (SaveNewPoste for a workstation without stored products,
+// CompareProdList otherwise). Each report file is read whole before its database work, which
 // is one transaction, and disposed of only once that has committed: a report
 // is either wholly in the database or still on disk. A report whose
 // workstation id cannot be read has no database work beyond the workstation

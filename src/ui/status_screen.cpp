@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <span>
 #include <string_view>
 
 #include "common/clock.h"
@@ -69,7 +70,7 @@ void Frame(int y, int x, int height, int width, std::string_view title) {
 }
 
 // The first items that fit in rows; when some do not, the last row says how many.
-void Items(int y, int x, int rows, int width, const std::vector<std::string>& items) {
+void Items(int y, int x, int rows, int width, std::span<const std::string> items) {
     if (rows <= 0) return;
     int count = static_cast<int>(items.size());
     int shown = count <= rows ? count : rows - 1;

@@ -136,7 +136,9 @@ TEST_F(IniTStuffTest, FillsTheSettingsAndTheWindow) {
     EXPECT_EQ(form_.RefreshTicks, 0);
     EXPECT_FALSE(form_.StopRequested);
     EXPECT_NE(&form_.Huffman(), old_codec);
-    EXPECT_THAT(form_.lfLogCode.Names(), ElementsAre("pc1_1.silog", "PC2_1.SILOG"));
+    EXPECT_THAT(
+        std::vector<std::string>(form_.lfLogCode.Names().begin(), form_.lfLogCode.Names().end()),
+        ElementsAre("pc1_1.silog", "PC2_1.SILOG"));
     // The decompressed subfolder is the pump's own: made when missing.
     EXPECT_EQ(form_.lfLog.Path(), pump_.app / "in/incoming");
     EXPECT_TRUE(std::filesystem::is_directory(pump_.app / "in/incoming"));

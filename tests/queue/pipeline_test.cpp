@@ -9,6 +9,8 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "common/cp1252.h"
 #include "common/program_end.h"
@@ -228,6 +230,48 @@ TEST_P(PipelineTest, AStopWaitsForTheReportInHand) {
     form_.SetHost(nullptr);
     EXPECT_THAT(Links(), ElementsAre("PC1|Editor Pro"));
     EXPECT_THAT(Files(*incoming_ / "incoming"), ElementsAre("PC2_1.SILog"));
+}
+
+// A pass reads its folder once, and again only when that listing has run
+// out: a report listed but gone meanwhile (taken by someone else) is skipped
+// without a word, and those that land meanwhile are taken then, in name
+// order. The same holds for the compressed files of a cycle.
+TEST_P(PipelineTest, ReportsThatGoOrLandDuringAPassAreSkippedOrTakenInTheirTurn) {
+    struct Case {
+        bool compressed;
+        std::vector<std::string> listed;  // workstations; the first one's report done,
+        std::string gone;                 // this one's goes
+        std::vector<std::string> landed;  // and these land
+    };
+    const Case cases[] = {
+        {false, {"B", "D", "F"}, "D", {"E", "a", "c"}},
+        {true, {"G", "H", "J"}, "H", {"K", "i"}},
+    };
+    for (const Case& c : cases) {
+        const auto file = [&](const std::string& workstation) {
+            return (c.compressed ? "" : "incoming/") + workstation + "_1.SILog";
+        };
+        const auto put = [&](const std::string& workstation) {
+            incoming_->Write(file(workstation),
+                             c.compressed ? clsHuffman().EncodeString(kReport) : kReport);
+        };
+        for (const std::string& workstation : c.listed) put(workstation);
+        bool happened = false;
+        SetPendingEventsHandler([&] {
+            if (happened || incoming_->Has(file(c.listed.front()))) return;
+            happened = true;
+            std::filesystem::remove(*incoming_ / file(c.gone));
+            for (const std::string& workstation : c.landed) put(workstation);
+        });
+        c.compressed ? RunCycle() : Do_Log(form_);
+        SetPendingEventsHandler(nullptr);
+        EXPECT_TRUE(happened);
+    }
+    EXPECT_THAT(db_->Rows("SELECT Poste_Nom FROM Postes ORDER BY PosteID"),
+                ElementsAre("B", "F", "a", "c", "E", "G", "i", "J", "K"));
+    EXPECT_THAT(pump_.LogLines(), ElementsAre());
+    EXPECT_THAT(Files(incoming_->path()), ElementsAre());
+    EXPECT_THAT(Files(*incoming_ / "incoming"), ElementsAre());
 }
 
 // Reports without a workstation name, and one that is still HE3, are set
