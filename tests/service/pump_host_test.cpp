@@ -180,10 +180,9 @@ TEST_F(PumpHostTest, ServiceModeStartsProcessingAfter30SecondsAndPauseStopsOnlyT
 // How a Refresh text reads as a number.
 TEST(LeadingNumber, TakesTheLongestNumericStartBlanksSkipped) {
     const std::pair<const char*, double> cases[] = {
-        {"", 0},      {"abc", 0},     {"3", 3},    {" 3 ", 3},       {"10abc", 10}, {"2.5", 2.5},
-        {"1 2", 12},  {"\t4\r\n", 4}, {"-2", -2},  {".5", 0.5},      {"1.", 1},     {"1e2", 100},
-        {"1D2", 100}, {"1e", 1},      {"1e+", 1},  {"99999", 99999}, {"+7x", 7},    {"-", 0},
-        {".", 0},     {"3,5", 3},     {"0x10", 0},
+        {"", 0},        {"abc", 0},  {" 3 ", 3},  {"10abc", 10}, {"2.5", 2.5}, {"1 2", 12},
+        {"\t4\r\n", 4}, {"-2", -2},  {".5", 0.5}, {"1.", 1},      {"1e2", 100}, {"1D2", 100},
+        {"1e+", 1},     {"+7x", 7},  {"-", 0},    {".", 0},       {"3,5", 3},   {"0x10", 0},
     };
     for (const auto& [text, value] : cases) {
         EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << "[" << text << "]";
