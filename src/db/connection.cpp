@@ -114,6 +114,9 @@ struct Connection::Impl {
     };
     std::vector<Write> since_savepoint;
     bool going_back = false;
+    // Why the server rolled the open transaction back on its own (see
+    // AbandonTransaction); empty while it stands.
+    std::string rolled_back;
     // The driver lets bound columns be read again, in any order (SQLGetData).
     bool rereads_bound_columns = false;
     // The transaction statements sent as SQL, prepared on first use.
@@ -266,17 +269,22 @@ struct Connection::Impl {
             Run(sql.WithNameKeys(), consume, direct, writes, repeat);
             return;
         }
-        if (!Protecting()) {
+        if (!in_transaction) {
             RunOnce(sql, consume, direct);
             return;
         }
+        if (!rolled_back.empty()) ThrowRolledBack("Cannot run " + sql.Text());
         try {
             RunOnce(sql, consume, direct);
-        } catch (const RuntimeError&) {
-            BackToLastWrite();
+        } catch (const RuntimeError& e) {
+            if (e.number() == dberr::kTransactionRolledBack) {
+                AbandonTransaction(e.description());
+            } else {
+                BackToLastWrite();
+            }
             throw;
         }
-        if (!writes) return;
+        if (!writes || !Protecting()) return;
         if (repeat == Repeat::kNever || since_savepoint.size() >= kMostWritesKept) {
             MarkWrite();
         } else {
@@ -374,9 +382,32 @@ struct Connection::Impl {
             auto nothing = [](SQLHSTMT, odbc::PreparedStatement*) {};
             for (const Write& write : writes) RunOnce(write.sql, nothing, write.direct);
             if (!writes.empty()) MarkWrite();
-        } catch (const RuntimeError&) {
+        } catch (const RuntimeError& e) {
+            if (e.number() == dberr::kTransactionRolledBack) AbandonTransaction(e.description());
         }
         going_back = false;
+    }
+
+    // The server has rolled the transaction back (a deadlock's victim): going
+    // back to a savepoint and sending the writes again would complete it
+    // without the statement that failed, a report applied in part. It is
+    // given up whole instead: its locks go at once, so the session it waited
+    // for goes on, nothing more is sent in it, and its commit fails.
+    void AbandonTransaction(const std::string& why) {
+        rolled_back = why;
+        savepoint_set = false;
+        since_savepoint.clear();
+        if (TransactionsInSql()) {
+            RunSilently("ROLLBACK");
+        } else {
+            statement_trace::Transaction("rollback");
+            SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
+        }
+    }
+
+    [[noreturn]] void ThrowRolledBack(const std::string& what) const {
+        throw RuntimeError(dberr::kTransactionRolledBack,
+                           what + ": the server rolled the transaction back (" + rolled_back + ")");
     }
 
     void SetAutocommit(bool on) {
@@ -421,6 +452,17 @@ struct Connection::Impl {
         schema_checked = false;
         savepoint_set = false;
         since_savepoint.clear();
+        if (!rolled_back.empty()) {
+            const std::string why = std::move(rolled_back);
+            rolled_back.clear();
+            if (!TransactionsInSql()) SetAutocommit(true);
+            if (commit) {
+                throw RuntimeError(dberr::kTransactionRolledBack,
+                                   "Cannot commit the transaction of " + Shown() +
+                                       ": the server rolled it back (" + why + ")");
+            }
+            return;
+        }
         if (TransactionsInSql()) {
             try {
                 RunTransactionStatement(commit ? TransactionStatement::kCommit
@@ -704,6 +746,7 @@ void Connection::Close() {
     d.FreeOwn(d.schema_version_stmt);
     for (SQLHSTMT& stmt : d.transaction_stmts) d.FreeOwn(stmt);
     d.in_transaction = false;
+    d.rolled_back.clear();
     d.schema_checked = false;
     d.schema_version = -1;
     d.primary_keys.clear();
@@ -846,6 +889,10 @@ void Connection::RollbackTransaction() {
 }
 
 bool Connection::InTransaction() const { return impl_->in_transaction; }
+
+bool Connection::TransactionRolledBack() const {
+    return impl_->in_transaction && !impl_->rolled_back.empty();
+}
 
 void Connection::KeepWrites() {
     if (impl_->Protecting() && !impl_->since_savepoint.empty()) impl_->MarkWrite();

@@ -100,6 +100,10 @@ public:
     void CommitTransaction();
     void RollbackTransaction();
     bool InTransaction() const;
+    // The server rolled the open transaction back on its own (a deadlock's
+    // victim, a serialisation failure, error dberr::kTransactionRolledBack):
+    // every statement until it is ended fails unsent, and so does its commit.
+    bool TransactionRolledBack() const;
 
     // The primary-key columns of a table (name as the database spells it),
     // empty when it has none; asked once per table and connection.

@@ -56,6 +56,10 @@ std::int32_t ErrorNumberFor(std::string_view sqlstate, std::int32_t native_code,
     if (StartsWith(sqlstate, "54")) return dberr::kDataOverflow;
     if (StartsWith(sqlstate, "22")) return dberr::kValueRefused;
     if (StartsWith(sqlstate, "23")) return dberr::kIntegrityViolation;
+    // 40xxx: the server chose this session's transaction as a deadlock's
+    // victim, or could not serialise it. The connection is sound: the
+    // program goes on, and the work is done again in a later transaction.
+    if (StartsWith(sqlstate, "40")) return dberr::kTransactionRolledBack;
     if (StartsWith(sqlstate, "42") || StartsWith(sqlstate, "07")) return dberr::kErrorsInCommand;
     if (dbms == Dbms::kSqlite && (sqlstate == "HY000" || sqlstate == "S1000")) {
         switch (native_code & 0xFF) {

@@ -32,6 +32,10 @@ inline constexpr std::int32_t kDataOverflow = -2147217833;
 // NUL character, bytes that are no text in the database's encoding, any other
 // data exception (0x80040E21, "Multiple-step operation generated errors").
 inline constexpr std::int32_t kValueRefused = -2147217887;
+// The server rolled the whole transaction back on its own: a deadlock with
+// another session, a serialisation failure (0x8004D019, "the transaction has
+// already been aborted"). Nothing is lost but that transaction's work.
+inline constexpr std::int32_t kTransactionRolledBack = -2147168231;
 }  // namespace dberr
 
 // The DBMS behind a connection, as far as the layer must tell them apart.

@@ -24,6 +24,8 @@ TEST(DbErrorTest, SqlStatesMapToTheNumbersTheLogActsOn) {
         {"HY000", 18, Dbms::kSqlite, dberr::kDataOverflow},     // too big
         {"07006", 0, Dbms::kUnknown, errnum::kConversionFailed},
         {"23505", 0, Dbms::kPostgreSql, dberr::kIntegrityViolation},
+        {"40P01", 7, Dbms::kPostgreSql, dberr::kTransactionRolledBack},  // deadlock
+        {"40001", 0, Dbms::kSqlServer, dberr::kTransactionRolledBack},
         {"42703", 1, Dbms::kPostgreSql, dberr::kErrorsInCommand},  // unknown column
         {"08S01", 0, Dbms::kPostgreSql, errnum::kUnspecified},     // link lost
         {"HY000", 0, Dbms::kPostgreSql, errnum::kUnspecified},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <future>
 
 #include "db/db_test.h"
 #include "db/statement_trace.h"
@@ -9,6 +10,7 @@
 namespace kolbi {
 namespace {
 
+using testing::ErrorOf;
 using testing::SqlForTests;
 
 class TransactionTest : public testing::DbTest {
@@ -103,6 +105,55 @@ TEST_P(PostgreSqlTransactionTest, WritesCostNoSavepointAndAnIdentityReadStays) {
     ObserveStatements(nullptr);
     EXPECT_EQ(Links(), (std::vector<std::string>{"1", "2", "3", "4"}));
     EXPECT_EQ(db_->Rows("SELECT Changement_ID FROM Changement"), std::vector<std::string>{id});
+}
+
+// PostgreSQL: two sessions that wait for each other in a circle. The
+// server rolls one back; that one is given up whole, as going back to a
+// savepoint would apply its work without the statement that failed: nothing
+// more is sent in it and its commit fails, with a number that leaves the
+// program running. The other session goes on at once, and the victim's
+// connection serves the next transaction.
+TEST_P(PostgreSqlTransactionTest, ADeadlocksVictimIsGivenUpWhole) {
+    Link(1);
+    Link(2);
+    Connection other;
+    other.SetConnectionString("DSN=" + db_->dsn());
+    other.Open();
+    auto relink = [](Connection& session, int from, int to) {
+        return ErrorOf([&] {
+            session.Execute(SqlForTests::Statement(
+                "UPDATE PosteSoftware SET PosteSoft_ProductID = " + std::to_string(to) +
+                " WHERE PosteSoft_ProductID = " + std::to_string(from)));
+        });
+    };
+    pumps_.BeginTransaction();
+    other.BeginTransaction();
+    ASSERT_EQ(relink(pumps_, 1, 11).number(), 0);
+    ASSERT_EQ(relink(other, 2, 12).number(), 0);
+    std::future<RuntimeError> others = std::async(std::launch::async, [&] {
+        return relink(other, 1, 21);
+    });
+    const RuntimeError ours = relink(pumps_, 2, 22);
+    const RuntimeError theirs = others.get();
+    ASSERT_NE(ours.number() == 0, theirs.number() == 0) << ours.description() << theirs.description();
+    const bool we_lost = ours.number() != 0;
+    Connection& victim = we_lost ? pumps_ : other;
+    Connection& survivor = we_lost ? other : pumps_;
+    EXPECT_EQ((we_lost ? ours : theirs).number(), dberr::kTransactionRolledBack);
+    EXPECT_TRUE(victim.TransactionRolledBack());
+    EXPECT_FALSE(survivor.TransactionRolledBack());
+    EXPECT_EQ(relink(victim, 11, 31).number(), dberr::kTransactionRolledBack);
+
+    survivor.CommitTransaction();
+    EXPECT_EQ(ErrorOf([&] { victim.CommitTransaction(); }).number(),
+              dberr::kTransactionRolledBack);
+    EXPECT_FALSE(victim.InTransaction());
+    EXPECT_EQ(Links(), (we_lost ? std::vector<std::string>{"12", "21"}
+                                : std::vector<std::string>{"11", "22"}));
+    victim.BeginTransaction();
+    EXPECT_EQ(relink(victim, we_lost ? 12 : 11, 5).number(), 0);
+    victim.CommitTransaction();
+    EXPECT_EQ(Links().at(0), "5");
 }
 
 // The trace the pipeline benchmark replays: statements with their values
