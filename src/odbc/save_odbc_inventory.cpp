@@ -18,13 +18,6 @@ constexpr char kSeparator = '\xAC';  // "¬"
 // Line lengths are 16-bit numbers: a longer line cannot even be counted.
 constexpr std::size_t kLongestLine = 32767;
 
-struct Driver {
-    std::string name;
-    std::string description;
-    std::string version;
-    std::string maker;
-};
-
 // The inventory's steps run silently: a failing one is absorbed and the next goes on.
 const auto Absorbed = [](auto&& step) { RunAbsorbed(step); };
 
@@ -55,7 +48,9 @@ std::vector<std::string> DataSourceParts(std::string_view field) {
 // The driver's key in ODBC_Drv, the row added when there is none. Nothing
 // when a step failed or the key does not fit 32 bits: the data source is then
 // not recorded at all, rather than under some other driver's key.
-std::optional<std::int32_t> DriverKey(const Driver& driver, std::int32_t ProductID) {
+std::optional<std::int32_t> DriverKey(const OdbcDriver& driver, std::int32_t ProductID,
+                                      DriverCache& known_drivers) {
+    if (const std::optional<std::int32_t> known = known_drivers.Find(driver)) return known;
     Recordset drivers;
     std::optional<std::int32_t> key;
     const SqlText lookup = SqlText("SELECT * from ODBC_Drv Where ODBC_DrvName =")
@@ -81,6 +76,7 @@ std::optional<std::int32_t> DriverKey(const Driver& driver, std::int32_t Product
             AddRowAndReread(drivers, row, Absorbed);
         }
         RunAbsorbed([&] { key = drivers.Fields("ODBC_ID").AsInt32(); });
+        if (key) known_drivers.Remember(driver, *key);
         RunAbsorbed([&] { drivers.Close(); });
     }
     RunAbsorbed([&] { LetPendingEventsRun(); });
@@ -122,20 +118,27 @@ void RecordDataSource(std::int32_t key, std::int32_t PosteID, const std::vector<
 
 }  // namespace
 
-void SaveOdbcInventory(std::int32_t PosteID, std::int32_t ProductID, const std::string& Line) {
-    if (Line.size() > kLongestLine) return;
+std::optional<OdbcDriver> RecordedDriver(const std::string& Line) {
+    if (Line.size() > kLongestLine) return std::nullopt;
     const auto separators = std::count(Line.begin(), Line.end(), kSeparator);
-    if (separators < 4) return;
-    const std::vector<std::string> fields = Split(Line, kSeparator);
-    const Driver driver{TrimSpaces(fields[1]), TrimSpaces(fields[2]), TrimSpaces(fields[3]),
-                        TrimSpaces(fields[4])};
     // A driver is recorded only together with a data source.
+    if (separators < 5) return std::nullopt;
+    const std::vector<std::string> fields = Split(Line, kSeparator);
+    return OdbcDriver{TrimSpaces(fields[1]), TrimSpaces(fields[2]), TrimSpaces(fields[3]),
+                      TrimSpaces(fields[4])};
+}
+
+void SaveOdbcInventory(std::int32_t PosteID, std::int32_t ProductID, const std::string& Line,
+                       DriverCache& known_drivers) {
+    const std::optional<OdbcDriver> driver = RecordedDriver(Line);
+    if (!driver) return;
+    const std::vector<std::string> fields = Split(Line, kSeparator);
     for (std::size_t i = 5; i < fields.size(); ++i) {
         const std::vector<std::string> data_source = DataSourceParts(fields[i]);
         RunAbsorbed([&] {
             if (!DBConnected()) DBConnect();
         });
-        const std::optional<std::int32_t> key = DriverKey(driver, ProductID);
+        const std::optional<std::int32_t> key = DriverKey(*driver, ProductID, known_drivers);
         if (key) RecordDataSource(*key, PosteID, data_source);
     }
 }

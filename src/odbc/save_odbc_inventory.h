@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "odbc/driver_cache.h"
 
 namespace kolbi {
 
@@ -11,7 +14,13 @@ namespace kolbi {
 // ProductID the catalogue key of the same line (0 when it was not
 // catalogued). Never fails and reports nothing: a step that fails is skipped,
 // and a data source whose driver key could not be had (a failed look-up, a
-// Null key or one beyond 32 bits) is not recorded.
-void SaveOdbcInventory(std::int32_t PosteID, std::int32_t ProductID, const std::string& Line);
+// Null key or one beyond 32 bits) is not recorded. A driver in known_drivers
+// is taken from there; the key a look-up reads is remembered there.
+void SaveOdbcInventory(std::int32_t PosteID, std::int32_t ProductID, const std::string& Line,
+                       DriverCache& known_drivers);
+
+// The driver a cleaned report line records (one with at least one data
+// source); none for any other line.
+std::optional<OdbcDriver> RecordedDriver(const std::string& Line);
 
 }  // namespace kolbi

@@ -94,8 +94,17 @@ bool FindOrCreateProduct(Procedure& Do_Log, const ReportLine& line, const std::s
 
 }  // namespace
 
+CataloguedAs CatalogueNames(const ReportLine& line) {
+    CataloguedAs names;
+    if (!line.has_fields) return names;
+    names.product = CleanProductName(line.product);
+    if (!line.copyright.empty()) names.vendor = VendorName(line.copyright);
+    return names;
+}
+
 void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t PosteID,
-                      std::int32_t& ProductID, ListBox& lstLogProd, ProductCache& known_products) {
+                      std::int32_t& ProductID, ListBox& lstLogProd, KnownCatalogue& known) {
+    ProductCache& known_products = known.products;
     std::string product;
     std::string vendor;
     Do_Log.Run([&] { product = CleanProductName(line.product); });
@@ -110,9 +119,9 @@ void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t Po
     if (!product.empty() && !vendor.empty()) {
         // A product this pass has seen needs no look-up, unless the line
         // would fill a column that was still empty.
-        const KnownProduct* known = known_products.Find(product);
-        if (known && !ProductCache::NeedsLookUp(*known, line.description, vendor, line.version)) {
-            ProductID = known->id;
+        const KnownProduct* seen = known_products.Find(product);
+        if (seen && !ProductCache::NeedsLookUp(*seen, line.description, vendor, line.version)) {
+            ProductID = seen->id;
             identified = true;
         } else {
             identified =
@@ -121,7 +130,9 @@ void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t Po
         if (identified) Do_Log.Run([&] { SortSoftProd(lstLogProd, ProductID); });
     }
     if (line.odbc) {
-        Do_Log.Run([&] { SaveOdbcInventory(PosteID, identified ? ProductID : 0, line.odbc_line); });
+        Do_Log.Run([&] {
+            SaveOdbcInventory(PosteID, identified ? ProductID : 0, line.odbc_line, known.drivers);
+        });
     }
 }
 

@@ -18,10 +18,19 @@ namespace kolbi {
 // makes its SOFTPRODUCT_ID the current ProductID and adds it to lstLogProd;
 // an ODBC driver line then goes to SaveOdbcInventory. Every elementary action
 // runs through Do_Log, the pass's procedure, so a failure is reported there
-// and the pass's rule decides what follows. A product in known_products is
-// taken from there unless the line would fill one of its empty columns;
-// what a look-up reads is remembered there.
+// and the pass's rule decides what follows. A product or driver in known is
+// taken from there unless the line would fill one of the product's empty
+// columns; what a look-up reads is remembered there.
 void CatalogueProduct(Procedure& Do_Log, const ReportLine& line, std::int32_t PosteID,
-                      std::int32_t& ProductID, ListBox& lstLogProd, ProductCache& known_products);
+                      std::int32_t& ProductID, ListBox& lstLogProd, KnownCatalogue& known);
+
+// The product name and vendor a line's product step catalogues under; both
+// empty when the line has no fields. The product is catalogued only when
+// neither is empty.
+struct CataloguedAs {
+    std::string product;
+    std::string vendor;
+};
+CataloguedAs CatalogueNames(const ReportLine& line);
 
 }  // namespace kolbi

@@ -16,6 +16,7 @@
 #include "log/procedure.h"
 #include "reconcile/compare_prod_list.h"
 #include "report/catalogue.h"
+#include "report/name_locks.h"
 #include "report/report_file.h"
 #include "report/report_line.h"
 #include "report/set_transac.h"
@@ -92,15 +93,17 @@ enum class Applied {
     kNoWorkstationId,  // only the workstation step ran: the file is set aside
 };
 
-// The report's database work, as one transaction.
-Applied ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
-    const bool new_workstation = pass.workstation != pass.last_workstation;
-    if (new_workstation) Do_Log.Run([&] { SetTransac("", pass.workstation); });
+// Whether the report's transaction is still worth working in: once the
+// server has rolled it back (another pump's deadlock victim), every statement
+// would fail unsent, one logged line each.
+bool TransactionStands() { return !DBConnection().TransactionRolledBack(); }
+
+// The report's database work, inside its transaction.
+Applied ApplyInTransaction(ReportWindow& form, Procedure& Do_Log, PassState& pass,
+                           bool new_workstation) {
     ReportTransaction transaction(Do_Log);
-    if (!transaction.Open()) {
-        Do_Log.Run([&] { SetTransac("", ""); });
-        return Applied::kNotCommitted;
-    }
+    if (!transaction.Open()) return Applied::kNotCommitted;
+    Do_Log.Run([&] { LockNamesToCreate(form.lstInFile, pass, new_workstation); });
     if (new_workstation) {
         WorkstationStep(Do_Log, pass, form);
     } else {
@@ -109,7 +112,6 @@ Applied ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
         // them rather than linked a second time.
         Do_Log.Run([&] { ChargeDB_ProductPoste(form.lstDBProd, pass.PosteID.value()); });
     }
-    Do_Log.Run([&] { SetTransac("", ""); });
     if (!pass.PosteID) {
         // The workstation step could not read the workstation's id and has
         // logged why: the report has no workstation to be filed under.
@@ -117,24 +119,38 @@ Applied ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
     }
 
     for (const std::string& text : form.lstInFile.Items()) {
+        if (!TransactionStands()) break;
         ReportLine line;
         Do_Log.Run([&] { line = TakeFields(text); });
         if (line.has_fields) {
             CatalogueProduct(Do_Log, line, *pass.PosteID, pass.ProductID, form.lstLogProd,
-                             pass.known_products);
+                             pass.known);
         }
         Do_Log.Run([&] { LetPendingEventsRun(); });
     }
 
     bool stored_none = true;
     Do_Log.Run([&] { stored_none = form.lstDBProd.ListCount() == 0; });
-    if (stored_none) {
+    if (!TransactionStands()) {
+        // Its commit fails and says why; the report is read again later.
+    } else if (stored_none) {
         Do_Log.Run([&] { SaveNewPoste(form, *pass.PosteID); });
     } else {
         Do_Log.Run([&] { CompareProdList(form, pass.workstation, *pass.PosteID); });
     }
-    Do_Log.Run([&] { SetTransac("", ""); });
     return transaction.Commit() ? Applied::kCommitted : Applied::kNotCommitted;
+}
+
+// The report's database work, as one transaction. The activity row is
+// written outside it: inside, its lock would be held until the commit, and
+// every other pump writing the database would wait for it report by report.
+// Within the transaction its changes were seen by nobody anyway.
+Applied ApplyReport(ReportWindow& form, Procedure& Do_Log, PassState& pass) {
+    const bool new_workstation = pass.workstation != pass.last_workstation;
+    if (new_workstation) Do_Log.Run([&] { SetTransac("", pass.workstation); });
+    const Applied applied = ApplyInTransaction(form, Do_Log, pass, new_workstation);
+    Do_Log.Run([&] { SetTransac("", ""); });
+    return applied;
 }
 
 // One report, from reading its file to disposing of it. The file is read
@@ -222,7 +238,7 @@ Next ProcessReport(ReportWindow& form, Procedure& Do_Log, PassState& pass, const
             left.insert(file);
             pass.last_workstation.clear();
             pass.PosteID.reset();
-            pass.known_products.Clear();
+            pass.known.Clear();
             break;
         case Applied::kNoWorkstationId:
             SetAsideReport(Do_Log, file,

@@ -4,6 +4,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "odbc/driver_cache.h"
+
 namespace kolbi {
 
 // What a pass has learnt of a catalogue row by looking a product name up:
@@ -44,6 +46,18 @@ public:
 
 private:
     std::unordered_map<std::string, KnownProduct> by_name_;
+};
+
+// What a report pass has learnt of the catalogue the pumps share: the
+// products and ODBC drivers it has looked up. Forgotten with a report whose
+// work is not committed, as what that report read went with its transaction.
+struct KnownCatalogue {
+    ProductCache products;
+    DriverCache drivers;
+    void Clear() {
+        products.Clear();
+        drivers.Clear();
+    }
 };
 
 }  // namespace kolbi

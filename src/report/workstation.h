@@ -20,9 +20,8 @@ struct PassState {
     // report under another workstation.
     std::optional<std::int32_t> PosteID;
     std::int32_t ProductID = 0;  // of the last catalogued line
-    // The catalogue rows this pass has looked up: forgotten with a report
-    // whose work is not committed.
-    ProductCache known_products;
+    // The catalogue rows this pass has looked up.
+    KnownCatalogue known;
 };
 
 // The workstation step of the report pass, after the pass has named the
