@@ -113,27 +113,81 @@ void DisposeOf(const std::string& path, std::string_view then) {
                            " can be neither deleted nor set aside in FAILED; " + std::string(then));
 }
 
+namespace {
+
+// A hidden temporary name in the folder, short whatever the length of the
+// name it stands for.
+std::string TemporaryName(const std::string& folder) {
+    static unsigned serial = 0;
+    return folder + ".kolbi-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) +
+           kTemporarySuffix;
+}
+
+}  // namespace
+
+void PublishFilesDurably(const std::string& folder, std::vector<Publication>& files) {
+    using Outcome = Publication::Outcome;
+    std::vector<std::string> temporaries(files.size());
+    bool any_written = false;
+    auto fail = [&](std::size_t i, int error, const std::string& path) {
+        (void)Fs().Remove(temporaries[i]);
+        temporaries[i].clear();
+        files[i].outcome = Outcome::kFailed;
+        files[i].error = FileError(error, path);
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        temporaries[i] = TemporaryName(folder);
+        (void)Fs().Remove(temporaries[i]);  // a leftover of a crashed run with the same pid
+        if (Fs().WriteNewFile(temporaries[i], files[i].bytes)) {
+            any_written = true;
+        } else {
+            fail(i, errno, folder + files[i].name);
+        }
+    }
+    if (!any_written) return;
+    if (!Fs().SyncFileSystem(folder)) {
+        const int error = errno;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (!temporaries[i].empty()) fail(i, error, folder);
+        }
+        return;
+    }
+    bool any_renamed = false;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (temporaries[i].empty()) continue;
+        if (Fs().Rename(temporaries[i], folder + files[i].name)) {
+            any_renamed = true;
+            files[i].outcome = Outcome::kPublished;
+            continue;
+        }
+        const int error = errno;
+        if (error == EEXIST) {
+            (void)Fs().Remove(temporaries[i]);
+            files[i].outcome = Outcome::kTwinWaits;
+        } else {
+            fail(i, error, folder + files[i].name);
+        }
+    }
+    if (!any_renamed || Fs().SyncFolder(folder)) return;
+    // In place but perhaps not for good: the files stay (reading a report
+    // twice is harmless), and their sources must stay too.
+    const int error = errno;
+    for (Publication& file : files) {
+        if (file.outcome != Outcome::kPublished) continue;
+        file.outcome = Outcome::kFailed;
+        file.error = FileError(error, folder);
+    }
+}
+
 bool PublishFileDurably(const std::string& path, std::string_view bytes) {
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-    // Short, whatever the length of the name it stands for.
-    static unsigned serial = 0;
-    const std::string temporary = folder + ".kolbi-" + std::to_string(::getpid()) + "-" +
-                                  std::to_string(++serial) + kTemporarySuffix;
-    (void)Fs().Remove(temporary);  // a leftover of a crashed run with the same pid
-    if (!Fs().WriteNewFileDurably(temporary, bytes)) {
-        const int error = errno;
-        (void)Fs().Remove(temporary);
-        throw FileError(error, path);
-    }
-    if (!Fs().Rename(temporary, path)) {
-        const int error = errno;
-        (void)Fs().Remove(temporary);
-        if (error == EEXIST) return false;
-        throw FileError(error, path);
-    }
-    if (!Fs().SyncFolder(folder)) throw FileError(errno, folder);
-    return true;
+    std::vector<Publication> files(1);
+    files[0].name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    files[0].bytes = std::string(bytes);
+    PublishFilesDurably(folder, files);
+    if (files[0].outcome == Publication::Outcome::kFailed) throw *files[0].error;
+    return files[0].outcome == Publication::Outcome::kPublished;
 }
 
 bool IsDurableTemporaryName(const std::string& name) {

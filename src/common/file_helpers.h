@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/runtime_error.h"
 
@@ -45,13 +46,30 @@ bool DeleteOrMoveToFailed(const std::string& path);
 // can be neither deleted nor set aside; `then` says what becomes of it.
 void DisposeOf(const std::string& path, std::string_view then);
 
-// Puts `bytes` at `path`, which must not exist yet, so that a crash or a
-// full disk at any moment leaves either no file or the whole one: the bytes
-// go to a hidden temporary file of the same folder, are synced, renamed to
-// `path` (never over a file already there), and the folder is synced. False,
-// with nothing written, when `path` exists. On failure the temporary file is
-// removed again and a RuntimeError says why (61 "Disk full" when the disk is
-// full).
+// A file to put in a folder with PublishFilesDurably, and how that went.
+struct Publication {
+    std::string name;  // in the folder
+    std::string bytes;
+    enum class Outcome {
+        kPublished,  // the whole file is there, on the disk
+        kTwinWaits,  // a file of that name was there already: nothing written
+        kFailed,     // nothing of it is there; error says why
+    };
+    Outcome outcome = Outcome::kFailed;
+    std::optional<RuntimeError> error;
+};
+
+// Puts each file in the folder under its name, which must not exist yet, so
+// that a crash or a full disk at any moment leaves either no file or the
+// whole one: the bytes go to hidden temporary files of the folder, the file
+// system is synced, each is renamed to its name (never over a file already
+// there), and the folder is synced. Two waits for the disk however many
+// files there are, instead of two each. On failure a temporary file is
+// removed again and the error says why (61 "Disk full" when the disk is full).
+void PublishFilesDurably(const std::string& folder, std::vector<Publication>& files);
+
+// The same for one file: false, with nothing written, when `path` exists;
+// a RuntimeError when it cannot be published.
 bool PublishFileDurably(const std::string& path, std::string_view bytes);
 
 // True for the hidden temporary files PublishFileDurably writes; a pump that

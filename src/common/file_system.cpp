@@ -243,13 +243,20 @@ std::optional<std::string> PosixFileSystem::ReadQueuedFile(const std::string& pa
                        at->folder.get());
 }
 
-bool PosixFileSystem::WriteNewFileDurably(const std::string& path, std::string_view bytes) {
+bool PosixFileSystem::WriteNewFile(const std::string& path, std::string_view bytes) {
     // Not world-readable: reports name the software of every workstation.
     const std::optional<LocatedPath> at = Locate(path);
     if (!at) return false;
     Descriptor fd(::openat(at->folder.get(), at->name.c_str(),
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640));
-    return fd.valid() && WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close();
+    return fd.valid() && WriteAll(fd.get(), bytes) && fd.Close();
+}
+
+bool PosixFileSystem::SyncFileSystem(const std::string& path) {
+    const std::optional<LocatedPath> at = Locate(path);
+    if (!at) return false;
+    const Descriptor fd = OpenFolder(*at);
+    return fd.valid() && ::syncfs(fd.get()) == 0;
 }
 
 bool PosixFileSystem::SyncFolder(const std::string& path) {

@@ -58,10 +58,13 @@ public:
     // is read); on failure errno says why.
     virtual std::optional<std::string> ReadQueuedFile(const std::string& path) = 0;
     // Creates a file that must not exist yet (a link in its place is not
-    // followed), writes the bytes, has them on the disk and closes it; false
-    // with errno set (ENOSPC on a full disk) when any of that fails, which
-    // may leave part of the file behind.
-    virtual bool WriteNewFileDurably(const std::string& path, std::string_view bytes) = 0;
+    // followed), writes the bytes and closes it; false with errno set (ENOSPC
+    // on a full disk) when any of that fails, which may leave part of the
+    // file behind. The bytes reach the disk with SyncFileSystem.
+    virtual bool WriteNewFile(const std::string& path, std::string_view bytes) = 0;
+    // Has everything written to the file system that holds the path on the
+    // disk: one wait for the disk for any number of files.
+    virtual bool SyncFileSystem(const std::string& path) = 0;
     // Has a folder's entries (a rename into it) on the disk.
     virtual bool SyncFolder(const std::string& path) = 0;
     // Replaces the file's content (creating it); false when it cannot be written.
@@ -85,7 +88,8 @@ public:
     bool CreateFolder(const std::string& path) override;
     std::optional<std::string> ReadFile(const std::string& path) override;
     std::optional<std::string> ReadQueuedFile(const std::string& path) override;
-    bool WriteNewFileDurably(const std::string& path, std::string_view bytes) override;
+    bool WriteNewFile(const std::string& path, std::string_view bytes) override;
+    bool SyncFileSystem(const std::string& path) override;
     bool SyncFolder(const std::string& path) override;
     bool WriteFile(const std::string& path, std::string_view bytes) override;
     bool AppendFile(const std::string& path, std::string_view bytes) override;
@@ -122,9 +126,10 @@ public:
     std::optional<std::string> ReadQueuedFile(const std::string& path) override {
         return target_.ReadQueuedFile(path);
     }
-    bool WriteNewFileDurably(const std::string& path, std::string_view bytes) override {
-        return target_.WriteNewFileDurably(path, bytes);
+    bool WriteNewFile(const std::string& path, std::string_view bytes) override {
+        return target_.WriteNewFile(path, bytes);
     }
+    bool SyncFileSystem(const std::string& path) override { return target_.SyncFileSystem(path); }
     bool SyncFolder(const std::string& path) override { return target_.SyncFolder(path); }
     bool WriteFile(const std::string& path, std::string_view bytes) override {
         return target_.WriteFile(path, bytes);

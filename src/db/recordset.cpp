@@ -506,11 +506,12 @@ void Recordset::Insert(Row& row) {
 
 void Recordset::HoldNewRows() {
     // On a closed record set it is no use of its own: the steps that use it say so.
-    holding_ = open_ && connection_->dbms() == Dbms::kPostgreSql;
+    holding_ = open_ && (connection_->dbms() == Dbms::kPostgreSql ||
+                         connection_->dbms() == Dbms::kSqlite);
 }
 
 std::vector<std::vector<std::size_t>> Recordset::HeldRuns() {
-    // PostgreSQL takes at most 65,535 parameters in a statement.
+    // PostgreSQL takes at most 65,535 parameters in a statement, SQLite 32,766.
     constexpr std::size_t kMostParameters = 30000;
     std::vector<std::vector<std::size_t>> runs;
     std::size_t parameters = 0;

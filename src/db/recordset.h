@@ -97,8 +97,9 @@ public:
     // away), so later steps are not held up by the same failure.
     void Update();
     // From now until Close, rows begun by AddNew are held at Update instead
-    // of being inserted one by one, where that saves exchanges with the
-    // server (PostgreSQL); elsewhere, or on a closed record set, nothing changes.
+    // of being inserted one by one, where that saves work: an exchange with
+    // the server per row (PostgreSQL), or the driver's binding and stepping
+    // per row (SQLite); elsewhere, or on a closed record set, nothing changes.
     void HoldNewRows();
     // Inserts the held rows together, in one statement per run of rows that
     // write the same columns. Where the database refuses such a statement,

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/clock.h"
 #include "common/file_helpers.h"
@@ -44,18 +45,47 @@ void SetAsideCompressed(Procedure& Timer1_Timer, const std::string& path, const 
     Timer1_Timer.Run([&] { throw SetAside(path, why, moved); });
 }
 
-// Decompresses one compressed file into the decompressed folder and disposes
-// of it. The report is taken only whole: a stream that is not complete waits
-// while it may still be written, then goes to FAILED with the line the
-// pump always wrote for a file that decoded to nothing ("file not found" for
-// its decompressed twin). The compressed file goes only once its report is
-// durable in the decompressed folder, and only if it is still the file that
-// was read, so a crash, a full disk or an agent dropping a new version
-// meanwhile at any moment leaves every report on disk. A report whose twin
-// still waits in the decompressed folder is left for the next cycle, after
-// the pass has taken the twin. Whatever stays on disk waits for a later
-// cycle: the cycle takes each name once.
-void TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::string& name) {
+// A compressed file decoded, whose report waits to be published.
+struct Decoded {
+    std::string name;
+    FileIdentity identity;  // of the compressed file as it was read
+};
+
+// Reports are published in batches: two waits for the disk per batch instead
+// of two per report, the largest cost of a small report. A batch stays small
+// enough in memory, and a stop asked for meanwhile loses nothing: the
+// compressed files of a batch not yet published are still there.
+constexpr std::size_t kReportsPerBatch = 64;
+constexpr std::size_t kBytesPerBatch = 8u << 20;
+
+class DecodedBatch {
+public:
+    bool Full() const { return decoded_.size() >= kReportsPerBatch || bytes_ >= kBytesPerBatch; }
+    void Add(Decoded decoded, std::string report) {
+        bytes_ += report.size();
+        Publication file;
+        file.name = decoded.name;
+        file.bytes = std::move(report);
+        files_.push_back(std::move(file));
+        decoded_.push_back(std::move(decoded));
+    }
+    // Publishes the reports in the decompressed folder and disposes of the
+    // compressed file of each report that is there for good.
+    void Publish(Procedure& Timer1_Timer);
+
+private:
+    std::vector<Decoded> decoded_;
+    std::vector<Publication> files_;
+    std::size_t bytes_ = 0;
+};
+
+// Reads and decodes one compressed file. The report is taken only whole: a
+// stream that is not complete waits while it may still be written, then
+// goes to FAILED with the line the pump always wrote for a file that decoded
+// to nothing ("file not found" for its decompressed twin). Whatever stays
+// on disk waits for a later cycle: the cycle takes each name once.
+void DecodeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::string& name,
+                          DecodedBatch& batch) {
     const std::string compressed = Settings().IncomingFolder + name;
     const std::string decompressed = DecompressedFolder() + name;
     // Listed at the start of the cycle, it may have gone since (an operator,
@@ -101,17 +131,35 @@ void TakeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std::s
                                                     " holds no complete HE3 stream)"));
         return;
     }
-    bool published = false;
-    if (!Timer1_Timer.Run([&] { published = PublishFileDurably(decompressed, *report); }) ||
-        !published) {
-        return;
+    batch.Add({name, *identity}, std::move(*report));
+}
+
+// The compressed file goes only once its report is durable in the
+// decompressed folder, and only if it is still the file that was read, so a
+// crash, a full disk or an agent dropping a new version meanwhile at any
+// moment leaves every report on disk. A report whose twin still waits in the
+// decompressed folder is left for the next cycle, after the pass has taken
+// the twin.
+void DecodedBatch::Publish(Procedure& Timer1_Timer) {
+    if (decoded_.empty()) return;
+    Timer1_Timer.Run([&] { PublishFilesDurably(DecompressedFolder(), files_); });
+    for (std::size_t i = 0; i < decoded_.size(); ++i) {
+        const Publication& file = files_[i];
+        if (file.outcome == Publication::Outcome::kFailed && file.error) {
+            Timer1_Timer.Run([&] { throw *file.error; });
+        }
+        if (file.outcome != Publication::Outcome::kPublished) continue;
+        const std::string compressed = Settings().IncomingFolder + decoded_[i].name;
+        if (Fs().Identity(compressed) != decoded_[i].identity) continue;  // a new version came
+        const bool disposed = Timer1_Timer.Run([&] {
+            DisposeOf(compressed,
+                      "its report is decompressed, and it is left alone until it changes");
+        });
+        if (!disposed) DecodedButKept()[decoded_[i].name] = decoded_[i].identity;
     }
-    report.reset();
-    if (Fs().Identity(compressed) != identity) return;  // a new version came meanwhile
-    const bool disposed = Timer1_Timer.Run([&] {
-        DisposeOf(compressed, "its report is decompressed, and it is left alone until it changes");
-    });
-    if (!disposed) DecodedButKept()[name] = *identity;
+    decoded_.clear();
+    files_.clear();
+    bytes_ = 0;
 }
 
 // The decompressed folder is the pump's own: it is made when missing, and
@@ -174,15 +222,19 @@ bool CycleSteps(QueueWindow& form, Procedure& Timer1_Timer) {
     // that could not be disposed of) is not tried again, so the queue never
     // turns on it.
     FolderPass waiting(form.lfLogCode);
+    DecodedBatch batch;
     while (usable) {
         if (step.Left()) return false;
         std::optional<std::string> name;
         step.Run([&] { name = waiting.Next(); });
         if (!name) break;
-        TakeCompressedFile(form, step, *name);
+        DecodeCompressedFile(form, step, *name, batch);
+        if (batch.Full()) batch.Publish(step);
         step.Run([&] { LetPendingEventsRun(); });
         form.EndIfUnloadPending();
     }
+    if (step.Left()) return false;
+    batch.Publish(step);
     if (step.Left()) return false;
     if (usable) step.Run([&] { Do_Log(form); });
     step.Run([&] { SetStatusText("Fermeture de la connexion \u00E0 la base."); });

@@ -14,7 +14,7 @@ namespace {
 // rewrite it between this one's read and write, which then finds the row no
 // longer as it was read. Read afresh, it is written over: the row says what
 // the pump that wrote it last is doing.
-constexpr int kWritesTried = 3;
+constexpr int kWritesTried = 10;
 
 bool ChangedByAnotherPump(const RuntimeError& error, int attempt) {
     return error.number() == dberr::kRowNotFound && attempt + 1 < kWritesTried;

@@ -49,9 +49,13 @@ public:
     int crash_at = 0;  // 1-based; 0 never
     std::vector<std::string> steps;
 
-    bool WriteNewFileDurably(const std::string& path, std::string_view bytes) override {
+    bool WriteNewFile(const std::string& path, std::string_view bytes) override {
         Step("write " + Name(path));
-        return FileSystemWrapper::WriteNewFileDurably(path, bytes);
+        return FileSystemWrapper::WriteNewFile(path, bytes);
+    }
+    bool SyncFileSystem(const std::string& path) override {
+        Step("sync all " + path);
+        return FileSystemWrapper::SyncFileSystem(path);
     }
     bool Rename(const std::string& from, const std::string& to) override {
         Step("rename " + Name(from) + " to " + Name(to));

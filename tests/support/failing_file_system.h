@@ -67,9 +67,9 @@ public:
         if (Unreadable(path)) return std::nullopt;
         return FileSystemWrapper::ReadQueuedFile(path);
     }
-    bool WriteNewFileDurably(const std::string& path, std::string_view bytes) override {
-        if (durable_write_error == 0) return FileSystemWrapper::WriteNewFileDurably(path, bytes);
-        (void)FileSystemWrapper::WriteNewFileDurably(path, bytes.substr(0, bytes.size() / 2));
+    bool WriteNewFile(const std::string& path, std::string_view bytes) override {
+        if (durable_write_error == 0) return FileSystemWrapper::WriteNewFile(path, bytes);
+        (void)FileSystemWrapper::WriteNewFile(path, bytes.substr(0, bytes.size() / 2));
         errno = durable_write_error;
         return false;
     }

@@ -64,7 +64,7 @@ void CheckWritable(const std::string& folder, const std::string& what) {
         WithTrailingSlash(folder) + ".kolbipump-check-" + std::to_string(::getpid());
     (void)Fs().Remove(probe);
     errno = 0;
-    if (!Fs().WriteNewFileDurably(probe, "")) {
+    if (!Fs().WriteNewFile(probe, "")) {
         const int error = errno;
         (void)Fs().Remove(probe);
         Fail(what + " " + folder + " cannot be written: " + Reason(error));
