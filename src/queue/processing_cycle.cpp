@@ -70,8 +70,9 @@ public:
         decoded_.push_back(std::move(decoded));
     }
     // Publishes the reports in the decompressed folder and disposes of the
-    // compressed file of each report that is there for good.
-    void Publish(Procedure& Timer1_Timer);
+    // compressed file of each report that is there for good. False when the
+    // batch was empty.
+    bool Publish(Procedure& Timer1_Timer);
 
 private:
     std::vector<Decoded> decoded_;
@@ -140,8 +141,8 @@ void DecodeCompressedFile(QueueWindow& form, Procedure& Timer1_Timer, const std:
 // moment leaves every report on disk. A report whose twin still waits in the
 // decompressed folder is left for the next cycle, after the pass has taken
 // the twin.
-void DecodedBatch::Publish(Procedure& Timer1_Timer) {
-    if (decoded_.empty()) return;
+bool DecodedBatch::Publish(Procedure& Timer1_Timer) {
+    if (decoded_.empty()) return false;
     Timer1_Timer.Run([&] { PublishFilesDurably(DecompressedFolder(), files_); });
     for (std::size_t i = 0; i < decoded_.size(); ++i) {
         const Publication& file = files_[i];
@@ -160,6 +161,7 @@ void DecodedBatch::Publish(Procedure& Timer1_Timer) {
     decoded_.clear();
     files_.clear();
     bytes_ = 0;
+    return true;
 }
 
 // The decompressed folder is the pump's own: it is made when missing, and
@@ -234,7 +236,9 @@ bool CycleSteps(QueueWindow& form, Procedure& Timer1_Timer) {
         form.EndIfUnloadPending();
     }
     if (step.Left()) return false;
-    batch.Publish(step);
+    // The last reading of the folder still showed the files of this batch:
+    // what waits is read again once they have gone.
+    if (batch.Publish(step)) step.Run([&] { form.lfLogCode.Refresh(); });
     if (step.Left()) return false;
     if (usable) step.Run([&] { Do_Log(form); });
     step.Run([&] { SetStatusText("Fermeture de la connexion \u00E0 la base."); });
