@@ -52,9 +52,70 @@ void CollectChanges(Procedure& proc, const ListBox& from, const ListBox& in, Lis
     }
 }
 
+// The alerts of one comparison, written together at its end: one statement
+// instead of one per change. On SQLite the driver compiles every write anew,
+// with the table's checks, and on PostgreSQL each is an exchange with the
+// server. Should the database refuse them together, each is written on its
+// own (AddChangeAlert), so a refused one fails as it would have alone, with
+// its own statement in the log, and the others are written.
+class HeldAlerts {
+public:
+    void Add(const std::string& PosteNom, std::string data, std::int32_t type,
+             std::int32_t critique) {
+        alerts_.push_back({PosteNom, std::move(data), type, critique});
+    }
+
+    void Save(Procedure& proc) {
+        if (alerts_.size() > 1) proc.Run([&] { InsertTogether(); });
+        for (const Alert& alert : alerts_) {
+            proc.Run([&] { AddChangeAlert(alert.poste, "", alert.data, alert.type, alert.critique); });
+        }
+    }
+
+private:
+    struct Alert {
+        std::string poste;
+        std::string data;
+        std::int32_t type;
+        std::int32_t critique;
+    };
+
+    // The alerts go once written; a refusal leaves the database as it was
+    // (see Connection::BeginTransaction) and them to be written one by one.
+    void InsertTogether() {
+        if (!DBConnected()) DBConnect();
+        SqlText insert("INSERT INTO Changement ");
+        insert.Add("(Changement_Poste,Changement_User,Changement_Date,Changement_Type,"
+                   "Changement_Critique,Changement_Data,Changement_ACK)")
+            .Add("VALUES ");
+        for (std::size_t i = 0; i < alerts_.size(); ++i) {
+            const Alert& alert = alerts_[i];
+            if (i > 0) insert.Add(", ");
+            insert.Add("(")
+                .QuotedUtf8(alert.poste)
+                .Add(",'',Getdate(),")
+                .QuotedNumber(alert.type)
+                .Add(",")
+                .QuotedNumber(alert.critique)
+                .Add(",")
+                .QuotedUtf8(alert.data)
+                .Add(",'0')");
+        }
+        try {
+            // Its shape changes with the number of alerts: not worth keeping prepared.
+            DBConnection().ExecuteDirect(insert);
+            alerts_.clear();
+        } catch (const RuntimeError&) {
+        }
+    }
+
+    std::vector<Alert> alerts_;
+};
+
 // One alert per changed product that the catalogue knows, unless it is
 // ignored or this is the workstation's first inventory.
-void RaiseAlerts(Procedure& proc, const ListBox& changed, bool added, const std::string& PosteNom) {
+void RaiseAlerts(Procedure& proc, const ListBox& changed, bool added, const std::string& PosteNom,
+                 HeldAlerts& alerts) {
     Recordset product;
     for (const std::string& item : changed.Items()) {
         proc.Run([&] {
@@ -79,7 +140,7 @@ void RaiseAlerts(Procedure& proc, const ListBox& changed, bool added, const std:
                     // A Null name leaves the code alone.
                     const std::string data = std::string(added ? "|967|" : "|968|") +
                                              (name.IsNull() ? std::string() : name.AsUtf8());
-                    AddChangeAlert(PosteNom, "", data, 2, added ? 2 : 3);
+                    alerts.Add(PosteNom, data, 2, added ? 2 : 3);
                 });
             }
         }
@@ -106,8 +167,10 @@ void CompareProdList(ProductLists& lists, const std::string& PosteNom, std::int3
                    PosteID);
     CollectChanges(proc, lists.lstDBProd, lists.lstLogProd, lists.lstProdMOINS, DEL_PosteProduct,
                    PosteID);
-    RaiseAlerts(proc, lists.lstProdPLUS, true, PosteNom);
-    RaiseAlerts(proc, lists.lstProdMOINS, false, PosteNom);
+    HeldAlerts alerts;
+    RaiseAlerts(proc, lists.lstProdPLUS, true, PosteNom, alerts);
+    RaiseAlerts(proc, lists.lstProdMOINS, false, PosteNom, alerts);
+    alerts.Save(proc);
     proc.Run([&] { lists.lstLogProd.Clear(); });
     proc.Run([&] { lists.lstDBProd.Clear(); });
     proc.Run([&] { lists.lstProdPLUS.Clear(); });

@@ -75,6 +75,22 @@ TEST_P(CompareProdListTest, AFailedAlertIsReportedByCompareProdList) {
                                   HasSubstr("CompareProdList of Module ModDivers"))));
 }
 
+// A comparison's alerts go together; when the database refuses one of
+// them, the others are written and the refused one is reported alone.
+TEST_P(CompareProdListTest, ARefusedAlertCostsOnlyItself) {
+    db_->Run(GetParam() == testing::Backend::kSqlite
+                 ? "CREATE TRIGGER refuse BEFORE INSERT ON Changement WHEN NEW.Changement_Data = "
+                   "'|967|Tool' BEGIN SELECT RAISE(ABORT, 'refused'); END"
+                 : "ALTER TABLE Changement ADD CONSTRAINT refuse CHECK (Changement_Data <> "
+                   "'|967|Tool')");
+    Compare({"3", "5"}, {"3", "4", "8"}, "PC01");
+    EXPECT_EQ(Links(), (Items{"12|3", "12|5", "13|4"}));
+    EXPECT_THAT(db_->Rows("SELECT Changement_Data FROM Changement"), ElementsAre("|968|Caf\xE9"));
+    EXPECT_THAT(pump_.LogLines(),
+                ElementsAre(AllOf(HasSubstr("VALUES ('PC01','',Getdate(),'2','2','|967|Tool','0')"),
+                                  HasSubstr("CompareProdList of Module ModDivers"))));
+}
+
 KOLBI_ON_BOTH_DATABASES(CompareProdListTest);
 
 }  // namespace
