@@ -37,7 +37,6 @@ TEST(He3Progress, PhaseSequences) {
         {"stored form: counting only", true, Bytes(5000, 'q'), {1, 3, 4, 6}},
         {"halves to even", true, TwoValues(14000), {1, 2, 3, 4, 5, 6, 7, 11, 12, 75, 100}},
         {"stored form", false, ToBytes("HE0\rsome text"), {}},
-        {"small stream", false, codes.Build("ab"), {89, 100}},
         {"below 10,000 output bytes", false, codes.Build(TwoValues(9999)), {89, 100}},
         {"read positions, then verification",
          false,

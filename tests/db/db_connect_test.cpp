@@ -20,13 +20,7 @@ using testing::ExitStatusOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class DBConnectTest : public testing::DbTest {
-protected:
-    void TearDown() override {
-        SetPendingEventsHandler(nullptr);
-        DbTest::TearDown();
-    }
-};
+using DBConnectTest = testing::DbTest;
 
 TEST_P(DBConnectTest, OpensOnceBlanksTheActivityRowAndLeavesTheStatusEmpty) {
     db_->Run("INSERT INTO Transactions VALUES ('someone', 'PC9')");

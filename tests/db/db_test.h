@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/pending_events.h"
 #include "common/runtime_error.h"
 #include "db/db_connect.h"
 #include "db/test_database.h"
@@ -17,7 +18,8 @@ namespace kolbi::testing {
 // The fixture of the tests that run against both databases: the pump's
 // environment (pump_fixture.h) with DsnEntry naming a fresh database that
 // holds the pump's schema, and the activity row kept on connecting as the
-// processing layer keeps it. The shared connection is released after each test.
+// processing layer keeps it. The shared connection is released after each
+// test, and a pending-events handler a test installed is removed.
 class DbTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
@@ -27,6 +29,7 @@ protected:
         InstallTransacAfterConnect();  // as the processing layer does
     }
     void TearDown() override {
+        SetPendingEventsHandler(nullptr);
         SetAfterConnect(nullptr);
         CloseAndReleaseDBConnection();
     }

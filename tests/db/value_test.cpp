@@ -51,13 +51,6 @@ TEST(ValueTest, NullMismatchAndOverflowAreTheirOwnErrors) {
     EXPECT_EQ(ErrorOf([] { Value::Double(1e30).AsInteger(); }).number(), errnum::kOverflow);
 }
 
-// A "UTF-8" text that is none is read as Windows-1252: a bad continuation
-// byte and an encoded surrogate. (Both encodings on a real database:
-// recordset_test.cpp; the conversions: cp1252_test.cpp.)
-TEST(ValueTest, TextThatIsNoUtf8IsReadAsWindows1252) {
-    EXPECT_EQ(Value::Utf8("\xC3\x28 \xED\xA0\x80").utf8(), "\u00C3( \u00ED\u00A0\u20AC");
-}
-
 // What a field write makes of a value, per column type: the stored value, or
 // the number of the error that refuses it at the write.
 TEST(ColumnValueTest, AFieldWriteConvertsOrFailsAsTheDatabasesWould) {

@@ -51,10 +51,6 @@ protected:
         form_.lfLogCode.SetPath(incoming_->path());
         form_.lfLog.SetPath(*incoming_ / "incoming");
     }
-    void TearDown() override {
-        SetPendingEventsHandler(nullptr);
-        DbTest::TearDown();
-    }
 
     // An agent's compressed report.
     void Drop(const std::string& name, const std::string& report) {

@@ -18,24 +18,6 @@ namespace {
 using ::testing::ElementsAre;
 using namespace std::literals;
 
-TEST(CleanReportLine, AppliesItsStepsInOrder) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"A!Editor Pro 2000!Editor Pro!4, 0, 1!(c) 1999 Acme Corp.",
-         "A!Editor Pro 2000!Editor Pro!4.0.1!(c) 1999 Acme Corp."},
-        {"x;y!p!q!r!s", "xy!p!q!r!s"},
-        {"\xAC" "d\xAC" "p;\xAC" "v\xAC" "c\xAC" "dsn;db;srv",
-         "\xAC" "d\xAC" "p;\xAC" "v\xAC" "c\xAC" "dsn;db;srv"},  // a driver line keeps its ";"
-        {"a\xAC" "b;c", "a\xAC" "bc"},                       // "¬" not first: ";" goes
-        {"Name\xAE X", "Name X"},                            // "®" becomes a space, then 2 -> 1
-        {"Name\xAE  X", "Name  X"},                          // three spaces: one pass leaves two
-        {"a   b", "a  b"},
-        {"what?\tnow\n", "whatnow"},                         // "?", tab and a lone LF go
-        {std::string("nul\0byte", 8), "nulbyte"},
-        {"1,2, 3", "1.2.3"},
-    };
-    for (const auto& [line, cleaned] : cases) EXPECT_EQ(CleanReportLine(line), cleaned) << line;
-}
-
 // The cleaning and the field split as first written, one replacement and one
 // field at a time in the order the rules give: the one-pass forms must agree
 // with them byte for byte on any line. Run with --gtest_shuffle and

@@ -16,6 +16,7 @@ namespace {
 
 using ::testing::HasSubstr;
 using testing::ProcessResult;
+using Args = std::vector<std::string>;
 
 std::string Text(const testing::Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 // "status|stdout|stderr", for runs that must say nothing.
@@ -94,9 +95,7 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
     };
     for (const auto& c : cases) {
         const std::string in = *c.name ? Write(c.name, c.bytes) : folder_ / "missing";
-        for (std::vector<std::string> args :
-             {std::vector<std::string>{"decompress", in, folder_ / "out"},
-              std::vector<std::string>{"info", in}}) {
+        for (const Args& args : {Args{"decompress", in, folder_ / "out"}, Args{"info", in}}) {
             const ProcessResult run = He3(args);
             EXPECT_EQ(run.exit_status, 1) << args[0] << " " << c.name;
             EXPECT_EQ(run.err, "he3: " + in + ": " + c.reason + "\n") << args[0];
@@ -119,9 +118,8 @@ TEST_F(He3ToolTest, RefusesBadInputsWithOneLineAndNoOutput) {
 TEST_F(He3ToolTest, RefusesAnInputOverTheLimitBeforeReadingIt) {
     const std::string big = Write("big", "");
     std::filesystem::resize_file(big, std::uintmax_t{1} << 31);
-    for (std::vector<std::string> args : {std::vector<std::string>{"compress", big, folder_ / "out"},
-                                          std::vector<std::string>{"decompress", big, folder_ / "out"},
-                                          std::vector<std::string>{"info", big}}) {
+    for (const Args& args : {Args{"compress", big, folder_ / "out"},
+                             Args{"decompress", big, folder_ / "out"}, Args{"info", big}}) {
         const ProcessResult run = He3(args);
         EXPECT_EQ(run.exit_status, 1) << args[0];
         EXPECT_EQ(run.err, "he3: " + big +
