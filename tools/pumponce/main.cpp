@@ -53,13 +53,30 @@ long long Count(const char* table) {
     return rs.Fields("n").AsInteger();
 }
 
+// The program's own peak resident memory. Not getrusage's ru_maxrss: that
+// keeps the peak of the process before it ran this program, and a shell
+// that has grown large (a script holding a long list of files) would be
+// counted in.
+long PeakMemoryKiB() {
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        long peak = -1;
+        while (std::fgets(line, sizeof line, status)) {
+            if (std::sscanf(line, "VmHWM: %ld kB", &peak) == 1) break;
+        }
+        std::fclose(status);
+        if (peak >= 0) return peak;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 void PrintSummary(int reports, double seconds) {
     std::printf("%d report(s) in %.2f s", reports, seconds);
     if (reports > 0 && seconds > 0) std::printf(" (%.0f reports/s)", reports / seconds);
     std::printf("\n");
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("peak memory %ld KiB\n", usage.ru_maxrss);
+    std::printf("peak memory %ld KiB\n", PeakMemoryKiB());
     kolbi::DBConnect();
     const std::pair<const char*, const char*> tables[] = {
         {"Postes", "workstations"},          {"SoftProduct", "catalogue entries"},
