@@ -1,5 +1,6 @@
 #include "reconcile/compare_prod_list.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/pending_events.h"
@@ -52,8 +53,8 @@ void CollectChanges(Procedure& proc, const ListBox& from, const ListBox& in, Lis
     }
 }
 
-// The alerts of one comparison, written together at its end: one statement
-// instead of one per change. On SQLite the driver compiles every write anew,
+// The alerts of one comparison, written together at its end: a statement
+// per 250 alerts instead of one per change. On SQLite the driver compiles every write anew,
 // with the table's checks, and on PostgreSQL each is an exchange with the
 // server. Should the database refuse them together, each is written on its
 // own (AddChangeAlert), so a refused one fails as it would have alone, with
@@ -66,9 +67,16 @@ public:
     }
 
     void Save(Procedure& proc) {
-        if (alerts_.size() > 1) proc.Run([&] { InsertTogether(); });
-        for (const Alert& alert : alerts_) {
-            proc.Run([&] { AddChangeAlert(alert.poste, "", alert.data, alert.type, alert.critique); });
+        for (std::size_t first = 0; first < alerts_.size(); first += kAlertsPerStatement) {
+            const std::size_t end = std::min(alerts_.size(), first + kAlertsPerStatement);
+            bool together = false;
+            if (end - first > 1) proc.Run([&] { together = InsertTogether(first, end); });
+            for (std::size_t i = first; i < end && !together; ++i) {
+                const Alert& alert = alerts_[i];
+                proc.Run([&] {
+                    AddChangeAlert(alert.poste, "", alert.data, alert.type, alert.critique);
+                });
+            }
         }
     }
 
@@ -80,17 +88,20 @@ private:
         std::int32_t critique;
     };
 
-    // The alerts go once written; a refusal leaves the database as it was
-    // (see Connection::BeginTransaction) and them to be written one by one.
-    void InsertTogether() {
+    // Four parameters each: SQL Server takes at most 2,100 in a statement.
+    static constexpr std::size_t kAlertsPerStatement = 250;
+
+    // True when the alerts [first, end) were written; a refusal leaves the
+    // database as it was (see Connection::BeginTransaction).
+    bool InsertTogether(std::size_t first, std::size_t end) {
         if (!DBConnected()) DBConnect();
         SqlText insert("INSERT INTO Changement ");
         insert.Add("(Changement_Poste,Changement_User,Changement_Date,Changement_Type,"
                    "Changement_Critique,Changement_Data,Changement_ACK)")
             .Add("VALUES ");
-        for (std::size_t i = 0; i < alerts_.size(); ++i) {
+        for (std::size_t i = first; i < end; ++i) {
             const Alert& alert = alerts_[i];
-            if (i > 0) insert.Add(", ");
+            if (i > first) insert.Add(", ");
             insert.Add("(")
                 .QuotedUtf8(alert.poste)
                 .Add(",'',Getdate(),")
@@ -104,8 +115,9 @@ private:
         try {
             // Its shape changes with the number of alerts: not worth keeping prepared.
             DBConnection().ExecuteDirect(insert);
-            alerts_.clear();
+            return true;
         } catch (const RuntimeError&) {
+            return false;
         }
     }
 
