@@ -20,33 +20,18 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "common/cp1252.h"
-#include "common/replace_all.h"
-#include "report/product_names.h"
+#include "odbc/save_odbc_inventory.h"
+#include "report/catalogue.h"
 #include "report/report_line.h"
 
 namespace {
 
 using kolbi::Cp1252ToUtf8;
-using kolbi::TrimSpaces;
-
-// Line lengths are 16-bit numbers in the pump: it skips longer ODBC lines.
-constexpr std::size_t kLongestOdbcLine = 32767;
-
-std::vector<std::string> Split(std::string_view text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t at = text.find(separator); at != std::string_view::npos;
-         at = text.find(separator, start)) {
-        parts.emplace_back(text.substr(start, at - start));
-        start = at + 1;
-    }
-    parts.emplace_back(text.substr(start));
-    return parts;
-}
 
 void Row(std::ostream& out, std::initializer_list<std::string_view> fields) {
     bool first = true;
@@ -59,16 +44,12 @@ void Row(std::ostream& out, std::initializer_list<std::string_view> fields) {
 }
 
 void OdbcRows(std::ostream& out, const std::string& line) {
-    if (line.size() > kLongestOdbcLine) return;
-    const std::vector<std::string> fields = Split(line, kolbi::kNotSign);
-    if (fields.size() < 5) return;
-    Row(out, {"D", Cp1252ToUtf8(TrimSpaces(fields[1])), Cp1252ToUtf8(TrimSpaces(fields[2])),
-              Cp1252ToUtf8(TrimSpaces(fields[3])), Cp1252ToUtf8(TrimSpaces(fields[4]))});
-    for (std::size_t i = 5; i < fields.size(); ++i) {
-        std::string text = TrimSpaces(fields[i]);
-        std::erase_if(text, [](char c) { return c == '(' || c == ')'; });
-        std::vector<std::string> parts = Split(text, ';');
-        parts.resize(3);
+    const std::optional<kolbi::OdbcLine> odbc = kolbi::ParseOdbcLine(line);
+    if (!odbc) return;
+    const kolbi::OdbcDriver& driver = odbc->driver;
+    Row(out, {"D", Cp1252ToUtf8(driver.name), Cp1252ToUtf8(driver.description),
+              Cp1252ToUtf8(driver.version), Cp1252ToUtf8(driver.maker)});
+    for (const std::vector<std::string>& parts : odbc->data_sources) {
         Row(out, {"S", Cp1252ToUtf8(parts[0]), Cp1252ToUtf8(parts[1]), Cp1252ToUtf8(parts[2])});
     }
 }
@@ -89,8 +70,7 @@ bool Digest(std::ostream& out, const std::string& path) {
             kolbi::CleanReportLine(std::string_view(text).substr(start, end - start)));
         start = next;
         if (!line.has_fields) continue;
-        const std::string product = kolbi::CleanProductName(line.product);
-        const std::string vendor = line.copyright.empty() ? "" : kolbi::VendorName(line.copyright);
+        const auto [product, vendor] = kolbi::CatalogueNames(line);
         if (product.empty() || vendor.empty()) {
             Row(out, {"-"});
         } else {

@@ -118,27 +118,29 @@ void RecordDataSource(std::int32_t key, std::int32_t PosteID, const std::vector<
 
 }  // namespace
 
-std::optional<OdbcDriver> RecordedDriver(const std::string& Line) {
+std::optional<OdbcLine> ParseOdbcLine(const std::string& Line) {
     if (Line.size() > kLongestLine) return std::nullopt;
-    const auto separators = std::count(Line.begin(), Line.end(), kSeparator);
-    // A driver is recorded only together with a data source.
-    if (separators < 5) return std::nullopt;
     const std::vector<std::string> fields = Split(Line, kSeparator);
-    return OdbcDriver{TrimSpaces(fields[1]), TrimSpaces(fields[2]), TrimSpaces(fields[3]),
-                      TrimSpaces(fields[4])};
+    if (fields.size() < 5) return std::nullopt;
+    OdbcLine parsed{{TrimSpaces(fields[1]), TrimSpaces(fields[2]), TrimSpaces(fields[3]),
+                     TrimSpaces(fields[4])},
+                    {}};
+    for (std::size_t i = 5; i < fields.size(); ++i) {
+        parsed.data_sources.push_back(DataSourceParts(fields[i]));
+    }
+    return parsed;
 }
 
 void SaveOdbcInventory(std::int32_t PosteID, std::int32_t ProductID, const std::string& Line,
                        DriverCache& known_drivers) {
-    const std::optional<OdbcDriver> driver = RecordedDriver(Line);
-    if (!driver) return;
-    const std::vector<std::string> fields = Split(Line, kSeparator);
-    for (std::size_t i = 5; i < fields.size(); ++i) {
-        const std::vector<std::string> data_source = DataSourceParts(fields[i]);
+    const std::optional<OdbcLine> odbc = ParseOdbcLine(Line);
+    if (!odbc) return;
+    // A driver is recorded only together with a data source.
+    for (const std::vector<std::string>& data_source : odbc->data_sources) {
         RunAbsorbed([&] {
             if (!DBConnected()) DBConnect();
         });
-        const std::optional<std::int32_t> key = DriverKey(*driver, ProductID, known_drivers);
+        const std::optional<std::int32_t> key = DriverKey(odbc->driver, ProductID, known_drivers);
         if (key) RecordDataSource(*key, PosteID, data_source);
     }
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "odbc/driver_cache.h"
 
@@ -19,8 +20,15 @@ namespace kolbi {
 void SaveOdbcInventory(std::int32_t PosteID, std::int32_t ProductID, const std::string& Line,
                        DriverCache& known_drivers);
 
-// The driver a cleaned report line records (one with at least one data
-// source); none for any other line.
-std::optional<OdbcDriver> RecordedDriver(const std::string& Line);
+// What an ODBC driver line says: the driver and its data sources, each as
+// its name, database and server (a missing part empty).
+struct OdbcLine {
+    OdbcDriver driver;
+    std::vector<std::vector<std::string>> data_sources;
+};
+
+// The cleaned report line taken apart as SaveOdbcInventory takes it; none
+// for a line too long to count or with fewer than four "¬".
+std::optional<OdbcLine> ParseOdbcLine(const std::string& Line);
 
 }  // namespace kolbi

@@ -51,9 +51,10 @@ std::vector<std::int64_t> LocksFor(const ListBox& lstInFile, const PassState& pa
                 }
             }
             if (!line.odbc) return;
-            const std::optional<OdbcDriver> driver = RecordedDriver(line.odbc_line);
-            if (driver && !pass.known.drivers.Find(*driver)) {
-                locks.push_back(LockOf('D', Cp1252ToUtf8(driver->name)));
+            // A driver is recorded only together with a data source.
+            const std::optional<OdbcLine> odbc = ParseOdbcLine(line.odbc_line);
+            if (odbc && !odbc->data_sources.empty() && !pass.known.drivers.Find(odbc->driver)) {
+                locks.push_back(LockOf('D', Cp1252ToUtf8(odbc->driver.name)));
             }
         });
     }
